@@ -1,0 +1,193 @@
+/*
+ * vok32.h - public interface of the VOK32 e-mail client library.
+ *
+ * Every function returns a 32-bit signed int: negative values are failure
+ * codes (named below), 0 means done or idle, positive values are what the
+ * call delivers. vokErrorText turns a code into its text.
+ *
+ * On 32-bit Windows the functions use the stdcall convention and are
+ * exported from VOK32.dll under their plain names; elsewhere they use the
+ * platform's C convention.
+ */
+#ifndef VOK32_H
+#define VOK32_H
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define VOKAPI __stdcall
+#else
+#define VOKAPI
+#endif
+
+#if defined(VOK32_BUILDING) && !defined(_WIN32)
+#define VOK_EXPORT __attribute__((visibility("default")))
+#else
+#define VOK_EXPORT
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Library version 3.4.2 (one hex digit per part), build 11. */
+#define VOK_VERSION 0x342
+#define VOK_BUILD 11
+
+/* Limits. */
+#define VOK_MAX_CHANNELS 128
+
+/* Result codes of the library itself. */
+#define VOK_OK 0
+#define VOK_CANNOT_COMPLY 0
+#define VOK_SOCKET_CLOSED (-1)
+#define VOK_WINSOCK_BLOCKING (-4)
+#define VOK_BAD_STATUS_FLAG (-5)
+#define VOK_INVALID_SOCKET (-7)
+#define VOK_SOCKET_TIMEOUT (-8)
+#define VOK_NO_SOCKADDR (-9)
+#define VOK_NO_HOST_NAME (-12)
+#define VOK_CANNOT_CREATE_SOCKET (-18)
+#define VOK_RESPONSE_OVERFLOW (-31)
+#define VOK_BAD_ADDRESS_CHAR (-32)
+#define VOK_CANNOT_ACCESS_WINSOCK (-34)
+#define VOK_CANNOT_OPEN_FILE (-35)
+#define VOK_CONNECT_ERROR (-36)
+#define VOK_EMPTY_ADDRESS (-37)
+#define VOK_FROM_NULL (-38)
+#define VOK_MISSING_AT (-39)
+#define VOK_MISSING_FROM (-40)
+#define VOK_MISSING_LT (-41)
+#define VOK_MISSING_GT (-43)
+#define VOK_NOT_CONNECTED (-44)
+#define VOK_NO_RECIPIENT (-45)
+#define VOK_SERVER_NOT_FOUND (-46)
+#define VOK_NULL_POINTER (-47)
+#define VOK_TO_NULL (-48)
+#define VOK_SMTP_ERROR (-49)
+#define VOK_SERVER_NOT_SPECIFIED (-50)
+#define VOK_SOCKET_READ_ERROR (-51)
+#define VOK_SOCKET_WRITE_ERROR (-52)
+#define VOK_TOO_MANY_AT (-53)
+#define VOK_UNEXPECTED_GT (-54)
+#define VOK_NO_MEMORY (-55)
+#define VOK_BAD_SERVER_NAME (-56)
+#define VOK_APOP_NO_TIMESTAMP (-57)
+#define VOK_SMTP_ONLY (-58)
+#define VOK_POP3_ONLY (-59)
+#define VOK_NO_USER (-61)
+#define VOK_NO_PASSWORD (-62)
+#define VOK_POP3_ERROR (-63)
+#define VOK_NO_SUCH_MESSAGE (-64)
+#define VOK_MISSING_FILENAME (-65)
+#define VOK_MISSING_EMAIL_PATH (-66)
+#define VOK_CANNOT_CREATE_FILE (-67)
+#define VOK_BUFFER_NULL (-68)
+#define VOK_BUFFER_TOO_SMALL (-69)
+#define VOK_MISSING_ATTACH_PATH (-70)
+#define VOK_NOT_ATTACHED (-71)
+#define VOK_ALREADY_ATTACHED (-72)
+#define VOK_CHANNEL_RANGE (-73)
+
+/* Socket-layer failures are the negated WinSock error numbers. */
+#define VOK_WSAEINTR (-10004)
+#define VOK_WSAEBADF (-10009)
+#define VOK_WSAEACCES (-10013)
+#define VOK_WSAEFAULT (-10014)
+#define VOK_WSAEINVAL (-10022)
+#define VOK_WSAEMFILE (-10024)
+#define VOK_WSAEWOULDBLOCK (-10035)
+#define VOK_WSAEINPROGRESS (-10036)
+#define VOK_WSAEALREADY (-10037)
+#define VOK_WSAENOTSOCK (-10038)
+#define VOK_WSAEDESTADDRREQ (-10039)
+#define VOK_WSAEMSGSIZE (-10040)
+#define VOK_WSAEPROTOTYPE (-10041)
+#define VOK_WSAENOPROTOOPT (-10042)
+#define VOK_WSAEPROTONOSUPPORT (-10043)
+#define VOK_WSAESOCKTNOSUPPORT (-10044)
+#define VOK_WSAEOPNOTSUPP (-10045)
+#define VOK_WSAEAFNOSUPPORT (-10047)
+#define VOK_WSAEADDRINUSE (-10048)
+#define VOK_WSAEADDRNOTAVAIL (-10049)
+#define VOK_WSAENETDOWN (-10050)
+#define VOK_WSAENETUNREACH (-10051)
+#define VOK_WSAENETRESET (-10052)
+#define VOK_WSAECONNABORTED (-10053)
+#define VOK_WSAECONNRESET (-10054)
+#define VOK_WSAENOBUFS (-10055)
+#define VOK_WSAEISCONN (-10056)
+#define VOK_WSAENOTCONN (-10057)
+#define VOK_WSAESHUTDOWN (-10058)
+#define VOK_WSAETIMEDOUT (-10060)
+#define VOK_WSAECONNREFUSED (-10061)
+#define VOK_WSAEHOSTDOWN (-10064)
+#define VOK_WSAEHOSTUNREACH (-10065)
+#define VOK_WSASYSNOTREADY (-10091)
+#define VOK_WSAVERNOTSUPPORTED (-10092)
+#define VOK_WSANOTINITIALISED (-10093)
+#define VOK_WSAHOST_NOT_FOUND (-11001)
+#define VOK_WSATRY_AGAIN (-11002)
+#define VOK_WSANO_RECOVERY (-11003)
+#define VOK_WSANO_DATA (-11004)
+
+/* vokDriver: the step had to wait; call again. */
+#define VOK_DRIVER_WAIT 9999
+
+/* Integer parameters (vokIntegerParam). */
+#define VOK_MIN_RESPONSE_WAIT 1
+#define VOK_MAX_RESPONSE_WAIT 2
+#define VOK_CONNECT_WAIT 3
+#define VOK_SEND_LINE_DELAY 5
+#define VOK_TRANSFER_WAIT 6
+#define VOK_BODY_FORMAT 8
+#define VOK_AUTO_CALL 9
+#define VOK_NUMBER_ATTACHMENTS 10
+#define VOK_WRITE_WAIT 11
+#define VOK_READ_WAIT 12
+#define VOK_POLL_SLEEP 13
+#define VOK_SAVE_UNNAMED 14
+#define VOK_SMTP_PORT 15
+#define VOK_POP3_PORT 16
+#define VOK_LINE_LENGTH 17
+#define VOK_BLOCKING_CONNECT 18
+#define VOK_PASS_8BIT 19
+#define VOK_HIDE_ATTACH_NOTE 21
+#define VOK_HIDE_TO_HEADER 22
+#define VOK_ADDRESS_DELIMITER 23
+#define VOK_WINSOCK_CLEANUP 24
+#define VOK_ATTACH_DELIMITER 25
+#define VOK_ATTACH_NAME_DELIMITER 26
+#define VOK_INLINE_IMAGES 27
+#define VOK_RAW_DOWNLOAD 28
+#define VOK_ESMTP_MODE 29
+#define VOK_USE_APOP 30
+
+/* String parameters (vokStringParam). */
+#define VOK_LOG_FILE 20
+#define VOK_SAVE_BUFFER 41
+#define VOK_REPLY_TO 50
+#define VOK_USER_HEADERS 51
+#define VOK_LOG_TEXT 52
+#define VOK_FROM_ADDRESS 53
+#define VOK_CUSTOM_CONTENT_TYPE 54
+#define VOK_CUSTOM_ENCODING 55
+#define VOK_ADD_HEADER 56
+#define VOK_SMTP_PASSWORD 57
+#define VOK_USER_NAME 58
+#define VOK_ALTERNATE_TEXT 59
+
+/* Library lifecycle. */
+VOK_EXPORT int VOKAPI vokAttach(int channels);
+VOK_EXPORT int VOKAPI vokRelease(void);
+
+/* Settings and inspection. */
+VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int value);
+VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const char* text);
+VOK_EXPORT int VOKAPI vokStatistics(int channel, int index);
+VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, int size);
+VOK_EXPORT int VOKAPI vokErrorText(int channel, int code, char* buffer, int size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VOK32_H */

@@ -1,0 +1,140 @@
+// The per-channel record and the library-wide state.
+//
+// A channel is one independent mail session slot. Its whole state lives in
+// one Channel record, which is tracked block slot 0 of that channel. The
+// record is allocated zero-filled, so every field not set by CreateChannel
+// starts as 0 or as an empty text.
+//
+// A text field of N characters has N + 2 bytes: the characters, the
+// terminator and one byte more. Fields are only ever filled through the
+// bounded copies of codec/text.h.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "platform/sockets.h"
+
+namespace vok {
+
+constexpr int kMaxChannels = 128;
+
+// Sizes of the fixed text fields, in characters (the buffers are 2 longer).
+constexpr int kLineChars = 2048;     // ScratchLine, CommandLine, ReplyBuffer, body line
+constexpr int kNameChars = 128;      // server, addresses, file names
+constexpr int kUserChars = 64;       // user names, passwords
+constexpr int kRawCommandChars = 32;
+constexpr int kRecipientChars = 32;
+constexpr int kSavedNamesChars = 1024;
+constexpr int kReplyRoom = 1024;     // what one reply may use of ReplyBuffer
+constexpr int kRingSize = 1024;
+
+struct Channel {
+    int32_t Chan;
+    char ScratchLine[kLineChars + 2];
+    char CommandLine[kLineChars + 2];
+    char ReplyBuffer[kLineChars + 2];
+    char BodyLine[kLineChars + 2];  // message-body line buffer (composition)
+    char Boundary1[kNameChars + 2];  // decoder boundary buffers
+    char Boundary2[kNameChars + 2];
+    char LastReply[kNameChars + 2];
+    char Server[kNameChars + 2];
+    char FromAddress[kNameChars + 2];
+    char ReplyTo[kNameChars + 2];
+    char UserName[kUserChars + 2];
+    char Pop3Password[kUserChars + 2];
+
+    // File and directory names of the downloader and decoder.
+    char MailFile[kNameChars + 2];    // full path of the message file being written
+    char EmailDir[kNameChars + 2];
+    char AttachDir[kNameChars + 2];
+    char FileName[kNameChars + 2];    // name of the current attachment
+    char AttachPath[kNameChars + 2];  // full path of the current attachment file
+    char SpareName[kNameChars + 2];
+    char SavedNames[kSavedNamesChars + 2];
+
+    char RawCommand[kRawCommandChars + 2];
+    char LastRecipient[kRecipientChars + 2];
+    char SmtpPassword[kUserChars + 2];
+    char AuthBuffer[132];
+
+    uint32_t ServerIP;  // host byte order
+    plat::SocketHandle Socket;
+    uint32_t NextTime;  // no driver step before this tick; 0 = none
+    uint32_t Deadline;  // the pending step has timed out after this tick; 0 = none
+    int32_t StepCount;
+
+    // Byte counters read by the statistics call.
+    int32_t BodyBytesRead;
+    int32_t AttachBytesRead;
+    int32_t BodyBytesSent;
+    int32_t AttachBytesSent;
+
+    uint16_t RemotePort;
+    uint16_t SmtpPort;
+    uint16_t Pop3Port;
+    int32_t ReplyCode;
+    plat::FileHandle FileHandle;  // message, attachment or decoded-part file
+    int32_t PrevState;
+    int32_t ThisState;
+    int32_t NextState;
+    int32_t ReturnState;
+    int32_t SockCode;
+    plat::FileHandle LogFile;  // 0 = no log
+    int32_t MessageCount;      // from the last STAT
+    char Protocol;             // 'S', 'P' or 0
+
+    // POP3 and decoder.
+    int32_t MessageNumber;
+    int32_t MessageSize;  // from the last LIST
+    int32_t LineCount;
+    plat::FileHandle MailHandle;  // the saved-mail file of a download
+    char* UserBuffer;             // caller's buffer of vokGetEmailLines / vokGetEmailUID
+    int32_t UserBufferSize;
+    int32_t UserBufferLen;
+    int32_t DecoderState;  // RawDownload is stored here
+    int32_t AttachCount;   // attachments saved since the last connect or download
+    int32_t AttachTotal;   // attachments saved since vokAttach (NumberAttachments)
+    int32_t VerifyResult;
+
+    uint8_t NeedWritable;
+    uint8_t InlineFlag;
+    int32_t AutoCall;
+    int32_t NumberAttachments;
+    int32_t BodyFormat;
+    char NextChar;
+    uint8_t InlineImages;
+    int32_t SaveUnnamed;
+    int32_t NonBlockingConnect;
+    uint32_t ModeSwitchArg;
+    uint8_t EsmtpMode;
+    uint8_t UseApop;
+
+    // Receive buffering.
+    char RecvBuffer[kRingSize];
+    int32_t RingRead;
+    int32_t RingWrite;
+    char RingBuffer[kRingSize];
+};
+
+// One entry of the channel table.
+struct ChannelEntry {
+    Channel* Record;
+    plat::SocketHandle Socket;
+    plat::SockAddrIn RemoteAddr;
+};
+
+// Library-wide state.
+extern uint16_t ChannelCount;  // 0 = not attached
+extern ChannelEntry ChannelTable[kMaxChannels];
+extern char Boundary[28];
+
+// The lookup every channel-bound export makes first: -71 when the library is
+// not attached, -73 when the channel number is out of range; else 0 and
+// *out is the channel's record.
+int LookupChannel(int channel, Channel** out);
+
+// Makes a channel's record with its defaults. 1, or -55.
+int CreateChannel(int chan);
+
+}  // namespace vok

@@ -1,0 +1,116 @@
+// The channel table and the library's attach and release.
+#include <cstdio>
+
+#include "frame/channel.h"
+#include "frame/log.h"
+#include "frame/memory.h"
+#include "frame/settings.h"
+#include "platform/platform.h"
+#include "vok32.h"
+
+namespace vok {
+
+uint16_t ChannelCount = 0;
+ChannelEntry ChannelTable[kMaxChannels];
+char Boundary[28];
+Settings LibrarySettings;
+
+int LookupChannel(int channel, Channel** out) {
+    if (ChannelCount == 0) return VOK_NOT_ATTACHED;
+    // Taken as a plain int: a channel number such as 65536 must not wrap
+    // around onto channel 0.
+    if (channel < 0 || channel >= ChannelCount) return VOK_CHANNEL_RANGE;
+    Channel* ch = ChannelTable[channel].Record;
+    if (!ch) return VOK_CHANNEL_RANGE;
+    *out = ch;
+    return 0;
+}
+
+int CreateChannel(int chan) {
+    auto* ch = reinterpret_cast<Channel*>(AllocateMemory(chan, kSlotRecord, sizeof(Channel)));
+    if (!ch) return VOK_NO_MEMORY;
+    ChannelTable[chan].Record = ch;
+    ch->Chan = chan;
+    ch->PrevState = -2;
+    ch->ThisState = -1;
+    ch->NeedWritable = 0;
+    ch->NonBlockingConnect = 1;
+    ch->AutoCall = 1;
+    ch->SmtpPort = 25;
+    ch->Pop3Port = 110;
+    ch->AttachTotal = 0;
+    ch->InlineImages = 1;
+    return 1;
+}
+
+// Closes whatever files a channel still holds (and its socket, when asked):
+// release runs no driver steps, so nothing else would close them and they
+// would leak across attach cycles. Nothing is sent and nothing is logged.
+void CloseChannelResources(Channel* ch, bool closeSocket) {
+    if (ch->FileHandle > 0) plat::FileClose(ch->FileHandle);
+    ch->FileHandle = 0;
+    if (ch->MailHandle > 0) plat::FileClose(ch->MailHandle);
+    ch->MailHandle = 0;
+    (void)closeSocket;
+}
+
+}  // namespace vok
+
+using namespace vok;
+
+extern "C" VOK_EXPORT int VOKAPI vokAttach(int channels) {
+    if (ChannelCount > 0) return VOK_ALREADY_ATTACHED;
+    if (channels < 0 || channels > kMaxChannels) return VOK_CHANNEL_RANGE;
+    plat::LockInit();
+    plat::LockEnter();
+    int rc = plat::SocketStartup();
+    if (rc != 0) {
+        plat::LockLeave();
+        return -rc;
+    }
+    ResetRegistry();
+    for (int chan = 0; chan < channels; ++chan) {
+        rc = CreateChannel(chan);
+        if (rc < 0) {
+            // Give back the records already made instead of leaving them
+            // allocated until the next attach resets the registry.
+            for (int made = chan - 1; made >= 0; --made) {
+                FreeMemory(made, kSlotRecord, kSlotRecord);
+                ChannelTable[made] = ChannelEntry{};
+            }
+            plat::SocketCleanup();
+            plat::LockLeave();
+            return rc;
+        }
+    }
+    ChannelCount = static_cast<uint16_t>(channels);
+    snprintf(Boundary, sizeof Boundary, "=====_VOK%d_=====", static_cast<int32_t>(plat::TickCount()));
+    plat::LockLeave();
+    return 1;
+}
+
+extern "C" VOK_EXPORT int VOKAPI vokRelease(void) {
+    if (ChannelCount == 0) return 1;
+    plat::LockEnter();
+    for (int chan = ChannelCount - 1; chan >= 0; --chan) {
+        Channel* ch = ChannelTable[chan].Record;
+        if (!ch) continue;
+        if (ch->LogFile > 0) {
+            LogFormat(ch, "Releasing channel %d\r\n", chan);
+            plat::FileClose(ch->LogFile);
+            ch->LogFile = 0;
+        }
+        CloseChannelResources(ch, LibrarySettings.WinsockCleanup != 0);
+        FreeMemory(chan, 1, 9);
+    }
+    for (int chan = ChannelCount - 1; chan >= 0; --chan) {
+        if (!ChannelTable[chan].Record) continue;
+        FreeMemory(chan, kSlotRecord, kSlotRecord);
+        ChannelTable[chan] = ChannelEntry{};
+    }
+    ChannelCount = 0;
+    if (LibrarySettings.WinsockCleanup) plat::SocketCleanup();
+    plat::LockLeave();
+    plat::LockDelete();
+    return 1;
+}

@@ -1,0 +1,33 @@
+// The per-channel diagnostic log. Every writer is a no-op while the channel
+// has no log open, so logging costs one test when it is off.
+#pragma once
+
+#include <cstdint>
+
+#if defined(__GNUC__)
+#define VOK_PRINTF(f, a) __attribute__((format(printf, f, a)))
+#else
+#define VOK_PRINTF(f, a)
+#endif
+
+namespace vok {
+
+struct Channel;
+
+// Writes len bytes as they are.
+void LogWrite(Channel* ch, const char* data, int len);
+
+// Writes a NUL-terminated text as it is.
+void LogText(Channel* ch, const char* text);
+
+// Formats into the channel's ScratchLine (bounded) and writes the result.
+void LogFormat(Channel* ch, const char* format, ...) VOK_PRINTF(2, 3);
+
+// Writes a three-character traffic prefix ("S: ", "P: ", "r: ", "R: ")
+// followed by the bytes, with no line end added.
+void LogTraffic(Channel* ch, const char* prefix, const char* data, int len);
+
+// The call marker of an export: "*** name\r\n".
+void LogCall(Channel* ch, const char* name);
+
+}  // namespace vok

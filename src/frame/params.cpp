@@ -1,0 +1,177 @@
+// vokIntegerParam and vokStringParam: numbered settings, stored either in
+// the library-wide settings or in the channel's record.
+#include <cstring>
+
+#include "codec/text.h"
+#include "frame/channel.h"
+#include "frame/log.h"
+#include "frame/memory.h"
+#include "frame/settings.h"
+#include "platform/platform.h"
+#include "vok32.h"
+
+namespace vok {
+
+namespace {
+
+// Cuts a stored header text at the first CR or LF among its last three
+// characters. Returns 1 + the distance from the first character looked at to
+// that CR or LF (or to the end of the text).
+int TrimHeaderEnd(char* text) {
+    int len = static_cast<int>(strlen(text));
+    int start = len > 3 ? len - 3 : 0;
+    for (int i = start; i < len; ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            text[i] = '\0';
+            return 1 + (i - start);
+        }
+    }
+    return 1 + (len - start);
+}
+
+int StoreUserHeaders(Channel* ch, const char* text) {
+    char* block = AllocAndCopy(ch->Chan, kSlotUserHeaders, text);
+    if (!block) return 0;
+    return TrimHeaderEnd(block);
+}
+
+int SetUserHeaders(Channel* ch, const char* text) {
+    if (*text == '\0') {
+        FreeMemory(ch->Chan, kSlotUserHeaders, kSlotUserHeaders);
+        return 0;
+    }
+    FreeMemory(ch->Chan, kSlotUserHeaders, kSlotUserHeaders);
+    return StoreUserHeaders(ch, text);
+}
+
+int AddHeaderLine(Channel* ch, const char* text) {
+    // The scratch line is free here: the call's trace line is already written.
+    char* joined = ch->ScratchLine;
+    joined[0] = '\0';
+    int id = ch->Chan * kSlotsPerChannel + kSlotUserHeaders;
+    if (char* old = GetBlock(id)) {
+        CopyText(joined, old, kLineChars);
+        AppendText(joined, "\r\n", kLineChars - TextLength(joined));
+        FreeMemory(ch->Chan, kSlotUserHeaders, kSlotUserHeaders);
+    }
+    AppendText(joined, text, kLineChars - TextLength(joined));
+    // AllocAndCopy only formats into ScratchLine after it has failed, when
+    // the joined text is no longer needed.
+    return StoreUserHeaders(ch, joined);
+}
+
+int SaveMessageBuffer(Channel* ch, const char* path) {
+    int id = ch->Chan * kSlotsPerChannel + kSlotMessageBuffer;
+    const char* buffer = GetBlock(id);
+    if (!buffer) return VOK_NULL_POINTER;
+    plat::FileHandle file = plat::FileCreate(path);
+    if (file <= 0) return VOK_CANNOT_CREATE_FILE;
+    // The buffer's text, never more than the block holds.
+    int32_t size = BlockSize(id);
+    int32_t len = 0;
+    while (len < size && buffer[len]) ++len;
+    int32_t written = len > 0 ? plat::FileWrite(file, buffer, static_cast<uint32_t>(len)) : 0;
+    plat::FileClose(file);
+    return written;
+}
+
+int OpenLog(Channel* ch, const char* path) {
+    // A log already open is closed first, so that its handle does not leak.
+    if (ch->LogFile > 0) plat::FileClose(ch->LogFile);
+    ch->LogFile = 0;
+    plat::FileHandle file = plat::FileCreate(path);
+    if (file <= 0) return -1;
+    ch->LogFile = file;
+    return file;
+}
+
+inline uint8_t LowByte(int value) { return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFF); }
+
+}  // namespace
+
+}  // namespace vok
+
+using namespace vok;
+
+extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int value) {
+    Channel* ch = nullptr;
+    if (int rc = LookupChannel(channel, &ch)) return rc;
+    LogFormat(ch, "*** vokIntegerParam(%d,%d,%d)\r\n", channel, index, value);
+    Settings& s = LibrarySettings;
+    switch (index) {
+        case 1: s.MinResponseWait = value; break;
+        case 2: s.MaxResponseWait = value; break;
+        case 3: s.ConnectWait = value; break;
+        case 5: s.SendLineDelay = value; break;
+        case 6: s.WriteWait = s.ReadWait = value; break;
+        case 8: ch->BodyFormat = value & 15; break;
+        case 9:
+            ch->AutoCall = value & 1;
+            ch->NextTime = 0;
+            ch->Deadline = 0;
+            break;
+        case 10: ch->NumberAttachments = value; break;
+        case 11: s.WriteWait = value; break;
+        case 12: s.ReadWait = value; break;
+        case 13: s.PollSleep = value; break;
+        case 14: ch->SaveUnnamed = value; break;
+        case 15: ch->SmtpPort = static_cast<uint16_t>(static_cast<uint32_t>(value)); break;
+        case 16: ch->Pop3Port = static_cast<uint16_t>(static_cast<uint32_t>(value)); break;
+        case 17:
+            s.LineHard = value;
+            // No range test, but no overflow either.
+            s.LineSoft = value < INT32_MIN + 18 ? INT32_MIN : value - 18;
+            break;
+        case 18: ch->NonBlockingConnect = value == 0 ? 1 : 0; break;
+        case 19: s.Pass8Bit = LowByte(value); break;
+        case 21: s.HideAttachNote = LowByte(value); break;
+        case 22: s.HideToHeader = LowByte(value); break;
+        case 23: s.AddressDelimiter = static_cast<char>(LowByte(value)); break;
+        case 24: s.WinsockCleanup = LowByte(value); break;
+        case 25: s.AttachDelimiter = static_cast<char>(LowByte(value)); break;
+        case 26: s.AttachNameDelimiter = static_cast<char>(LowByte(value)); break;
+        case 27: ch->InlineImages = LowByte(value); break;
+        case 28:
+            ch->DecoderState = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(value)));
+            break;
+        case 29: ch->EsmtpMode = LowByte(value); break;
+        case 30: ch->UseApop = LowByte(value); break;
+        default: return -1;
+    }
+    return 1;
+}
+
+extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const char* text) {
+    Channel* ch = nullptr;
+    if (int rc = LookupChannel(channel, &ch)) return rc;
+    if (!text) return VOK_NULL_POINTER;
+    LogFormat(ch, "*** vokStringParam(%d,%d,%s)\r\n", channel, index, text);
+    Settings& s = LibrarySettings;
+    switch (index) {
+        case 20: return OpenLog(ch, text);
+        case 41: return SaveMessageBuffer(ch, text);
+        case 50: return CopyText(ch->ReplyTo, text, kNameChars);
+        case 51: return SetUserHeaders(ch, text);
+        case 52:
+            if (ch->LogFile <= 0) return 0;
+            LogText(ch, text);
+            LogWrite(ch, "\r\n", 2);
+            return ch->LogFile;
+        case 53: return CopyText(ch->FromAddress, text, kNameChars);
+        case 54: return CopyText(s.CustomContentType, text, 64);
+        case 55: {
+            int n = CopyText(s.CustomEncoding, text, 128);
+            s.UseCustomEncoding = n > 0 ? 1 : 0;
+            return n;
+        }
+        case 56: return AddHeaderLine(ch, text);
+        case 57: return CopyText(ch->SmtpPassword, text, kUserChars);
+        case 58: return CopyText(ch->UserName, text, kUserChars);
+        case 59: {
+            int id = ch->Chan * kSlotsPerChannel + kSlotAlternateText;
+            if (BlockInUse(id) == 1) return 0;  // the first text stays
+            return AllocAndCopy(ch->Chan, kSlotAlternateText, text) ? TextLength(text) : 0;
+        }
+        default: return -1;
+    }
+}

@@ -1,0 +1,73 @@
+// The library's only view of the operating system. Everything outside
+// src/platform/ is free of POSIX and Win32 calls and goes through here.
+// Two implementations exist: posix.cpp and win32.cpp.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vok::plat {
+
+// --- Time ------------------------------------------------------------------
+
+// Milliseconds since an arbitrary start, wrapping at 2^32 like GetTickCount.
+uint32_t TickCount();
+
+// Sleeps for ms milliseconds; 0 only gives up the rest of the time slice.
+void SleepMs(uint32_t ms);
+
+// The local wall clock, with the offset from UTC that is in force now
+// (daylight saving included), in minutes east of UTC.
+struct LocalTime {
+    int year;
+    int month;      // 1..12
+    int day;        // 1..31
+    int dayOfWeek;  // 0 = Sunday
+    int hour;
+    int minute;
+    int second;
+    int utcOffsetMinutes;
+};
+void GetLocalTime(LocalTime* out);
+
+// Tests make the clock deterministic: while an override is set, GetLocalTime
+// returns a copy of it. Pass nullptr to return to the real clock.
+void SetLocalTimeOverride(const LocalTime* fixed);
+
+// --- The one library lock --------------------------------------------------
+
+void LockInit();
+void LockEnter();
+void LockLeave();
+void LockDelete();
+
+// --- Memory for tracked blocks ---------------------------------------------
+
+// Zero-filled memory; nullptr when the system has none left.
+void* AllocZeroed(size_t size);
+void FreeZeroed(void* block);
+
+// --- Simple files ------------------------------------------------------------
+// Handles handed out are always positive; -1 reports a failure.
+
+using FileHandle = int32_t;
+constexpr FileHandle kBadFile = -1;
+
+FileHandle FileCreate(const char* path);  // create, or truncate an existing file
+FileHandle FileOpenRead(const char* path);
+int32_t FileRead(FileHandle file, void* buffer, uint32_t count);         // bytes, 0 at end, -1
+int32_t FileWrite(FileHandle file, const void* buffer, uint32_t count);  // bytes or -1
+void FileClose(FileHandle file);
+
+// --- User interface --------------------------------------------------------
+
+// A task-modal warning box on Windows; a single line on stderr elsewhere.
+void ShowWarning(const char* text, const char* caption);
+
+// --- Socket layer lifecycle --------------------------------------------------
+
+// Starts the socket layer (WinSock 1.1). 0, or the WinSock error number.
+int SocketStartup();
+void SocketCleanup();
+
+}  // namespace vok::plat
