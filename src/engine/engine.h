@@ -1,0 +1,66 @@
+// The driver engine: the per-channel state machine, its timing rules, the
+// single error exit, and the operation start every session export ends with.
+#pragma once
+
+#include <cstdint>
+
+namespace vok {
+
+struct Channel;
+
+// vokDriver's "nothing done yet, call again".
+constexpr int kDriverWait = 9999;
+
+// A state's step. Returns 0 when the step ended normally (the driver then
+// does its bookkeeping and returns NextState), or a negative code that the
+// driver returns at once (the result of DriverError, or -7).
+using StateStep = int (*)(Channel* ch, uint32_t now);
+
+struct StateEntry {
+    int32_t State;
+    StateStep Step;
+};
+
+// Each protocol module publishes the steps of its states; the driver looks
+// them up here. Tables are defined in the module that owns the states.
+struct StateTable {
+    const StateEntry* Entries;
+    int Count;
+};
+extern const StateTable kEngineStates;  // 101..106, 258/259, 298/299, 398/399
+extern const StateTable kSmtpStates;    // 150..272, 400..402
+extern const StateTable kPop3States;    // 300..321
+
+// The error exit. Logs the ERROR line and the texts of both codes, returns
+// the channel to idle and closes its connection when vokCode is negative.
+// Returns vokCode.
+int DriverError(Channel* ch, int sockCode, int vokCode);
+
+// The operation start: NextState = first, ReturnState, SockCode, NextTime and
+// Deadline = 0, NeedWritable as given. With AutoCall 0 returns 0; else runs
+// the driver until it returns 0 or a negative code, and returns that.
+int StartOperation(Channel* ch, int firstState, bool needWritable);
+
+// Runs the driver loop on the channel until it ends (0 or negative). It never
+// burns a core: when a step had to wait it sleeps or polls the socket.
+int DriveToEnd(Channel* ch);
+
+// One driver step on a looked-up channel (vokDriver without the lookup).
+int DriverStep(Channel* ch);
+
+// Timing rules of the states. "now" is the tick taken at the step's start.
+void ReplyWait(Channel* ch, uint32_t now);                // NextTime now+Min, Deadline now+Max
+void LongReplyWait(Channel* ch, uint32_t now, int k);     // NextTime now+k*Min+200, Deadline now+Max
+void LinePacing(Channel* ch, uint32_t now);               // NextTime now+SendLineDelay, Deadline now+WriteWait, NeedWritable
+void ConnectWaitRule(Channel* ch, uint32_t now);          // NextTime now+Min, Deadline now+ConnectWait
+
+// The reply-state pattern. Returns 1 when a reply was read and accepted,
+// 0 when no data is there yet (the state repeats; nothing else to do), or
+// the negative result of DriverError.
+int AwaitSmtpReply(Channel* ch);
+int AwaitPop3Reply(Channel* ch);
+
+// The version line every connect writes first: "VOK Win32 Version 3.4.2 Build 11".
+void LogVersionLine(Channel* ch);
+
+}  // namespace vok

@@ -1,0 +1,57 @@
+// The socket transport: names and addresses, readiness polls, the receive
+// ring, line and reply readers, sending and closing. Every byte that crosses
+// the socket is traced in the channel's log.
+//
+// SendData is the one place that writes to a socket and ReceiveInto the one
+// place that reads from it, so that an encrypted transport can slot in
+// behind them.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace vok {
+
+struct Channel;
+
+// Readiness kinds of PollSocket.
+enum PollKind : int { kPollReadable = 1, kPollWritable = 2, kPollFailed = 3 };
+
+// --- Names and addresses ------------------------------------------------------
+int CheckServerName(const char* name);  // 1 usable, 0 not
+int IsDottedQuad(const char* name);
+uint32_t ParseDottedQuad(const char* name);  // host byte order
+int FormatDottedQuad(uint32_t address, char* buffer, int size);
+int ResolveServer(Channel* ch);  // 1, 0 (address 0) or the negated resolver error
+int GetLocalHostName(char* buffer, int size);
+int ConnectSocket(int chan, uint32_t address, uint16_t port);
+
+// --- Readiness ------------------------------------------------------------------
+int PollSocket(Channel* ch, int kind);  // 1 ready, 0 not, -5 bad kind
+int WaitReadable(Channel* ch, int32_t ms);
+int WaitWritable(Channel* ch, int32_t ms);
+
+// --- Receiving ------------------------------------------------------------------
+int PeekData(Channel* ch, char* dst, int wanted);
+int ReadData(Channel* ch, char* dst, int length);
+int ReadLinePiece(Channel* ch, char* dst, int size);
+int ReadLine(Channel* ch, char* dst, int size, int32_t firstWait, int32_t nextWait);
+int ReadSmtpReply(Channel* ch);  // 0, -49, -31, -1
+int ReadPop3Reply(Channel* ch);  // 0, -63, -8, -1
+int RingCount(const Channel* ch);
+void EmptyRing(Channel* ch);
+
+// Writes downloaded text to a file, except data beginning with "+OK" (the
+// status line of the download), which is skipped with result 0.
+int32_t WriteMessageData(plat::FileHandle file, const char* data, int32_t length);
+
+// --- Sending and closing ------------------------------------------------------
+int SendData(Channel* ch, const char* data, int length);  // bytes sent or negated socket error
+int SendText(Channel* ch, const char* text);
+// Sends text + CR LF; the text's buffer needs 3 spare bytes after its end.
+int SendLine(Channel* ch, char* text);
+int CloseSocket(Channel* ch);      // 1 or negated socket error; harmless on a closed channel
+void CloseConnection(Channel* ch); // logs "Closing socket" and closes
+
+}  // namespace vok
