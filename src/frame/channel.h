@@ -34,7 +34,7 @@ struct Channel {
     char ScratchLine[kLineChars + 2];
     char CommandLine[kLineChars + 2];
     char ReplyBuffer[kLineChars + 2];
-    char BodyLine[kLineChars + 2];  // message-body line buffer (composition)
+    char TextBuffer[kLineChars + 2];  // body reader's block buffer
     char Boundary1[kNameChars + 2];  // decoder boundary buffers
     char Boundary2[kNameChars + 2];
     char LastReply[kNameChars + 2];
@@ -109,6 +109,14 @@ struct Channel {
     uint32_t ModeSwitchArg;
     uint8_t EsmtpMode;
     uint8_t UseApop;
+
+    // Body reader of outgoing messages.
+    uint8_t TextFromMemory;     // body from MessageText (1) or from FileHandle (0)
+    uint8_t TextEnd;            // the source is exhausted
+    char Lookahead;             // byte read ahead by the quoted-printable builder; 0 = none
+    const char* MessageText;    // read position in the body text held in memory
+    int32_t TextPos;            // next byte of TextBuffer to hand out
+    int32_t TextLimit;          // valid bytes in TextBuffer
 
     // Receive buffering.
     char RecvBuffer[kRingSize];
