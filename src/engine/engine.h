@@ -60,6 +60,11 @@ void ConnectWaitRule(Channel* ch, uint32_t now);          // NextTime now+Min, D
 int AwaitSmtpReply(Channel* ch);
 int AwaitPop3Reply(Channel* ch);
 
+// Finishes the files a download still holds open (the decoded attachment
+// with its note, then the saved-mail file). Owned by the POP3 download code;
+// vokClose calls it first.
+void FinishOpenFiles(Channel* ch);
+
 // The version line every connect writes first: "VOK Win32 Version 3.4.2 Build 11".
 void LogVersionLine(Channel* ch);
 
