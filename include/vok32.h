@@ -186,6 +186,22 @@ VOK_EXPORT int VOKAPI vokStatistics(int channel, int index);
 VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, int size);
 VOK_EXPORT int VOKAPI vokErrorText(int channel, int code, char* buffer, int size);
 
+/* Utilities: need no vokAttach and take no channel.
+ * vokEncodeBuffer: base64 of length bytes as lines of 76 characters, each
+ * ended by CR LF; output needs 4*ceil(length/3) + 2*ceil(length/57) bytes.
+ * No NUL is written. Returns the characters written.
+ * vokDecodeBuffer: bytes decoded from length characters of base64 text that
+ * may be broken into lines by CR LF; output needs 3*(length/4) + 4 bytes.
+ * Returns the bytes written.
+ * vokExtractText / vokExtractLine: copy the line holding search (from the
+ * match on) / line number (counted from 1) through its LF into buffer of
+ * size bytes. Return the characters copied; 0 when nothing was found or the
+ * line does not fit. */
+VOK_EXPORT int VOKAPI vokEncodeBuffer(const char* input, char* output, int length);
+VOK_EXPORT int VOKAPI vokDecodeBuffer(const char* text, char* output, int length);
+VOK_EXPORT int VOKAPI vokExtractText(const char* text, const char* search, char* buffer, int size);
+VOK_EXPORT int VOKAPI vokExtractLine(const char* text, int number, char* buffer, int size);
+
 #ifdef __cplusplus
 }
 #endif
