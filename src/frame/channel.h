@@ -118,6 +118,24 @@ struct Channel {
     int32_t TextPos;            // next byte of TextBuffer to hand out
     int32_t TextLimit;          // valid bytes in TextBuffer
 
+    // Outgoing message and the recipient / VRFY walk. The lists point into
+    // the channel's tracked copies (slots 1 to 6); null means "none". The
+    // walk cuts an item off its list by writing a NUL over the delimiter at
+    // ListCut, and puts it back once the item has gone out.
+    char* ToList;          // also the list of vokVerifyUser
+    char* CcList;
+    char* BccList;
+    char* SubjectText;
+    char* AttachList;      // while attachments go out: the current item
+    char* AttachRest;      // the items after the current one ("" when none)
+    char* ListCursor;      // where the next address begins
+    char* ListCut;         // delimiter replaced by a NUL, or null
+    char* CurrentAddress;  // the item now sent in RCPT TO or VRFY
+    uint8_t CcDone;        // the CC list has been walked (or there is none)
+    uint8_t BccDone;
+    uint8_t ImagePart;       // the current attachment goes out as an inline image
+    int32_t ContentIdCount;  // inline images so far in this message
+
     // Receive buffering.
     char RecvBuffer[kRingSize];
     int32_t RingRead;
