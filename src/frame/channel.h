@@ -28,6 +28,7 @@ constexpr int kRecipientChars = 32;
 constexpr int kSavedNamesChars = 1024;
 constexpr int kReplyRoom = 1024;     // what one reply may use of ReplyBuffer
 constexpr int kRingSize = 1024;
+constexpr int kNestedLevels = 4;     // nested multipart boundaries the decoder tracks
 
 struct Channel {
     int32_t Chan;
@@ -35,8 +36,6 @@ struct Channel {
     char CommandLine[kLineChars + 2];
     char ReplyBuffer[kLineChars + 2];
     char TextBuffer[kLineChars + 2];  // body reader's block buffer
-    char Boundary1[kNameChars + 2];  // decoder boundary buffers
-    char Boundary2[kNameChars + 2];
     char LastReply[kNameChars + 2];
     char Server[kNameChars + 2];
     char FromAddress[kNameChars + 2];
@@ -50,7 +49,7 @@ struct Channel {
     char AttachDir[kNameChars + 2];
     char FileName[kNameChars + 2];    // name of the current attachment
     char AttachPath[kNameChars + 2];  // full path of the current attachment file
-    char SpareName[kNameChars + 2];
+    char EmailName[kNameChars + 2];   // name of the message file (in EmailDir)
     char SavedNames[kSavedNamesChars + 2];
 
     char RawCommand[kRawCommandChars + 2];
@@ -87,7 +86,7 @@ struct Channel {
     // POP3 and decoder.
     int32_t MessageNumber;
     int32_t MessageSize;  // from the last LIST
-    int32_t LineCount;
+    int32_t LineCount;  // body lines asked for by TOP (never negative)
     plat::FileHandle MailHandle;  // the saved-mail file of a download
     char* UserBuffer;             // caller's buffer of vokGetEmailLines / vokGetEmailUID
     int32_t UserBufferSize;
@@ -95,6 +94,23 @@ struct Channel {
     int32_t DecoderState;  // RawDownload is stored here
     int32_t AttachCount;   // attachments saved since the last connect or download
     int32_t AttachTotal;   // attachments saved since vokAttach (NumberAttachments)
+
+    // Incoming decoder (src/pop3/decoder.cpp): the MIME structure of the
+    // message being downloaded, followed one line at a time.
+    int32_t MimeEncoding;      // current part: 0 none, 1 7bit, 2 base64, 3 quoted-printable
+    uint8_t Rfc822Pending;     // a message/rfc822 part header awaits its blank line
+    uint8_t HeaderEndWritten;  // the blank line ending the top-level header went out
+    uint8_t AtLineStart;       // the next piece read starts a line (not a long line's rest)
+    uint8_t StatusPending;     // the status line of RETR / TOP has not been read yet
+    uint8_t AttachDirTooLong;  // AttachDir given did not fit its field: nothing is saved
+    int32_t PartBoundaryLen;   // 0 = no top-level boundary
+    char PartBoundary[kNameChars + 2];  // "--" and the top-level boundary
+    int32_t NestedCount;                // nested multiparts now open (innermost last)
+    int32_t NestedBoundaryLen[kNestedLevels];
+    char NestedBoundary[kNestedLevels][kNameChars + 2];
+    int32_t Base64CarryLen;  // base64 characters waiting for the rest of their group
+    char Base64Carry[4];
+    char RawTail[8];         // last bytes of a raw download, to see its "." line
     int32_t VerifyResult;
 
     uint8_t NeedWritable;
