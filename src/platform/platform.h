@@ -59,6 +59,12 @@ int32_t FileRead(FileHandle file, void* buffer, uint32_t count);         // byte
 int32_t FileWrite(FileHandle file, const void* buffer, uint32_t count);  // bytes or -1
 void FileClose(FileHandle file);
 
+// The character that joins a directory and a file name (a backslash on
+// Windows, '/' elsewhere), and whether a character ends the directory part
+// of a path on this platform ('/' everywhere, the backslash too on Windows).
+char PathSeparator();
+bool IsPathSeparator(char c);
+
 // --- User interface --------------------------------------------------------
 
 // A task-modal warning box on Windows; a single line on stderr elsewhere.

@@ -121,6 +121,9 @@ void FileClose(FileHandle file) {
     if (file > 0) close(file);
 }
 
+char PathSeparator() { return '/'; }
+bool IsPathSeparator(char c) { return c == '/'; }
+
 void ShowWarning(const char* text, const char* caption) {
     fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
 }
