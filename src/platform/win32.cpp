@@ -1,0 +1,199 @@
+// Win32 implementation of the platform layer. It uses only kernel32, user32
+// and WinSock 1.1 (wsock32.dll), which every Windows since 95 and NT 4 has,
+// so the DLL needs nothing beside the system's own libraries.
+//
+// The sections follow platform.h; each keeps its own state in an anonymous
+// namespace of its own, so the socket calls can join below the lifecycle
+// section without touching the rest.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// WinSock 1.1 only: winsock2.h would bind the library to ws2_32.dll.
+#include <winsock.h>
+
+#include <climits>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace vok::plat {
+
+// --- Time ------------------------------------------------------------------
+
+uint32_t TickCount() { return static_cast<uint32_t>(::GetTickCount()); }
+
+// Sleep(0) gives up the rest of the time slice to any ready thread of the
+// same priority, which is exactly the yield the callers ask for.
+void SleepMs(uint32_t ms) { ::Sleep(static_cast<DWORD>(ms)); }
+
+namespace {
+bool g_haveOverride = false;
+LocalTime g_override{};
+}  // namespace
+
+void SetLocalTimeOverride(const LocalTime* fixed) {
+    g_haveOverride = fixed != nullptr;
+    if (fixed) g_override = *fixed;
+}
+
+void GetLocalTime(LocalTime* out) {
+    if (g_haveOverride) {
+        *out = g_override;
+        return;
+    }
+    SYSTEMTIME st{};
+    ::GetLocalTime(&st);
+    // The bias is what must be added to local time to get UTC, so the offset
+    // east of UTC is its negation. The zone's standard or daylight bias adds
+    // to it according to which of the two is in force now; without
+    // transition dates (TIME_ZONE_ID_UNKNOWN) only the base bias applies.
+    TIME_ZONE_INFORMATION tz{};
+    LONG bias = 0;
+    switch (::GetTimeZoneInformation(&tz)) {
+        case TIME_ZONE_ID_STANDARD:
+            bias = tz.Bias + tz.StandardBias;
+            break;
+        case TIME_ZONE_ID_DAYLIGHT:
+            bias = tz.Bias + tz.DaylightBias;
+            break;
+        case TIME_ZONE_ID_UNKNOWN:
+            bias = tz.Bias;
+            break;
+        default:  // TIME_ZONE_ID_INVALID: no zone information, take UTC
+            bias = 0;
+            break;
+    }
+    out->year = st.wYear;
+    out->month = st.wMonth;
+    out->day = st.wDay;
+    out->dayOfWeek = st.wDayOfWeek;
+    out->hour = st.wHour;
+    out->minute = st.wMinute;
+    out->second = st.wSecond;
+    // Real biases stay within a day; anything else is not a zone.
+    out->utcOffsetMinutes = (bias > -1440 && bias < 1440) ? static_cast<int>(-bias) : 0;
+}
+
+// --- The one library lock --------------------------------------------------
+
+namespace {
+CRITICAL_SECTION g_lock;
+bool g_lockReady = false;
+}  // namespace
+
+// Attach initialises the lock and release deletes it. Initialising twice
+// without a delete in between (an attach that failed at WSAStartup leaves
+// the lock in place) must not re-initialise a live critical section.
+void LockInit() {
+    if (g_lockReady) return;
+    ::InitializeCriticalSection(&g_lock);
+    g_lockReady = true;
+}
+
+void LockEnter() {
+    // A zero-filled CRITICAL_SECTION is not a valid one; never enter it.
+    if (!g_lockReady) LockInit();
+    ::EnterCriticalSection(&g_lock);
+}
+
+void LockLeave() {
+    if (g_lockReady) ::LeaveCriticalSection(&g_lock);
+}
+
+void LockDelete() {
+    if (!g_lockReady) return;
+    ::DeleteCriticalSection(&g_lock);
+    g_lockReady = false;
+}
+
+// --- Memory for tracked blocks ---------------------------------------------
+
+// A fixed global block is its own handle and its own locked address, so the
+// pointer is all the caller needs to keep.
+void* AllocZeroed(size_t size) {
+    HGLOBAL block = ::GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, static_cast<SIZE_T>(size));
+    if (!block) return nullptr;
+    return ::GlobalLock(block);
+}
+
+void FreeZeroed(void* block) {
+    if (!block) return;
+    HGLOBAL handle = ::GlobalHandle(block);
+    if (!handle) return;
+    ::GlobalUnlock(handle);
+    ::GlobalFree(handle);
+}
+
+// --- Simple files ------------------------------------------------------------
+
+namespace {
+// HFILE_ERROR is -1; file handles are never 0 or negative otherwise.
+FileHandle FromHfile(HFILE file) { return file > 0 ? static_cast<FileHandle>(file) : kBadFile; }
+
+// The byte counts of _lread and _lwrite are UINTs; keep them within what the
+// int32 results can carry.
+UINT Clamp(uint32_t count) { return count > INT32_MAX ? static_cast<UINT>(INT32_MAX) : count; }
+}  // namespace
+
+FileHandle FileCreate(const char* path) {
+    if (!path) return kBadFile;
+    return FromHfile(::_lcreat(path, 0));  // normal attributes; truncates
+}
+
+FileHandle FileOpenRead(const char* path) {
+    if (!path) return kBadFile;
+    return FromHfile(::_lopen(path, OF_READ | OF_SHARE_DENY_WRITE));
+}
+
+int32_t FileRead(FileHandle file, void* buffer, uint32_t count) {
+    if (file <= 0) return -1;
+    UINT n = ::_lread(static_cast<HFILE>(file), buffer, Clamp(count));
+    return n == static_cast<UINT>(HFILE_ERROR) ? -1 : static_cast<int32_t>(n);
+}
+
+int32_t FileWrite(FileHandle file, const void* buffer, uint32_t count) {
+    if (file <= 0) return -1;
+    const char* p = static_cast<const char*>(buffer);
+    UINT want = Clamp(count);
+    UINT done = 0;
+    while (done < want) {
+        UINT n = ::_lwrite(static_cast<HFILE>(file), p + done, want - done);
+        if (n == static_cast<UINT>(HFILE_ERROR) || n == 0) {
+            return done ? static_cast<int32_t>(done) : -1;
+        }
+        done += n;
+    }
+    return static_cast<int32_t>(done);
+}
+
+void FileClose(FileHandle file) {
+    if (file > 0) ::_lclose(static_cast<HFILE>(file));
+}
+
+// Both slashes end a directory on Windows; new paths get the backslash.
+char PathSeparator() { return '\\'; }
+bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+
+// --- User interface --------------------------------------------------------
+
+void ShowWarning(const char* text, const char* caption) {
+    ::MessageBoxA(nullptr, text ? text : "", caption ? caption : "",
+                  MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+}
+
+// --- Socket layer lifecycle --------------------------------------------------
+
+namespace {
+// Filled by WSAStartup; nothing reads it afterwards.
+WSADATA g_wsaData;
+}  // namespace
+
+int SocketStartup() { return ::WSAStartup(MAKEWORD(1, 1), &g_wsaData); }
+
+void SocketCleanup() { ::WSACleanup(); }
+
+}  // namespace vok::plat
