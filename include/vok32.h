@@ -179,6 +179,29 @@ extern "C" {
 VOK_EXPORT int VOKAPI vokAttach(int channels);
 VOK_EXPORT int VOKAPI vokRelease(void);
 
+/* The driver: runs one step of the channel's operation. A positive result
+ * is the state that runs next (VOK_DRIVER_WAIT when the step had to wait),
+ * 0 means done or idle, a negative result is the failure code. */
+VOK_EXPORT int VOKAPI vokDriver(int channel);
+
+/* Raw command, polite close (QUIT) and abort of either protocol. */
+VOK_EXPORT int VOKAPI vokCommand(int channel, const char* command);
+VOK_EXPORT int VOKAPI vokClose(int channel);
+VOK_EXPORT int VOKAPI vokAbort(int channel);
+
+/* SMTP: open a session (EHLO/HELO and AUTH), send a message, check an
+ * address's form offline, ask the server about addresses (VRFY). Address
+ * lists separate their items with the AddressDelimiter (default ','); an
+ * item's address stands in angle brackets. A Message beginning with '@'
+ * names a file that holds the body. */
+VOK_EXPORT int VOKAPI vokSmtpConnect(int channel, const char* server, const char* from,
+                                     const char* replyTo);
+VOK_EXPORT int VOKAPI vokSendEmail(int channel, const char* to, const char* cc, const char* bcc,
+                                   const char* subject, const char* message,
+                                   const char* attachments);
+VOK_EXPORT int VOKAPI vokVerifyFormat(const char* address);
+VOK_EXPORT int VOKAPI vokVerifyUser(int channel, const char* userList);
+
 /* Settings and inspection. */
 VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int value);
 VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const char* text);

@@ -71,6 +71,8 @@ public:
     std::string Failures() const;
 
 private:
+    ScriptServer& Add(int op, const std::string& text = std::string(), size_t n = 0, int ms = 0,
+                      std::function<void()> fn = nullptr);
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

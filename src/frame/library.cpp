@@ -6,6 +6,7 @@
 #include "frame/memory.h"
 #include "frame/settings.h"
 #include "platform/platform.h"
+#include "platform/sockets.h"
 #include "vok32.h"
 
 namespace vok {
@@ -51,7 +52,11 @@ void CloseChannelResources(Channel* ch, bool closeSocket) {
     ch->FileHandle = 0;
     if (ch->MailHandle > 0) plat::FileClose(ch->MailHandle);
     ch->MailHandle = 0;
-    (void)closeSocket;
+    if (closeSocket && ch->Socket != plat::kNoSocket) {
+        plat::SocketClose(ch->Socket, 0);  // dropped, as the socket layer's cleanup would
+        ch->Socket = plat::kNoSocket;
+        ChannelTable[ch->Chan].Socket = plat::kNoSocket;
+    }
 }
 
 }  // namespace vok

@@ -1,5 +1,7 @@
-// Socket types of the platform layer. The calls themselves come with the
-// transport; these types are what the channel record stores.
+// Sockets of the platform layer: IPv4 TCP with WinSock 1.1 semantics. Every
+// failure is reported as a WinSock error number (10054 for a reset, 11001
+// for an unknown host, ...), on every platform, so that results and error
+// texts are the same everywhere.
 #pragma once
 
 #include <cstdint>
@@ -19,5 +21,52 @@ struct SockAddrIn {
     uint8_t Zero[8];
 };
 static_assert(sizeof(SockAddrIn) == 16, "sockaddr_in is 16 bytes");
+
+// WinSock error numbers the library itself tests for.
+constexpr int kWouldBlock = 10035;
+constexpr int kNotSocket = 10038;
+
+// Byte order for the address fields.
+uint16_t HostToNet16(uint16_t v);
+uint32_t HostToNet32(uint32_t v);
+uint32_t NetToHost32(uint32_t v);
+
+// A TCP socket in blocking mode (never handle 0): 0, or the error number.
+int SocketCreate(SocketHandle* out);
+// FIONBIO: 0, or the error number.
+int SocketSetNonBlocking(SocketHandle s, uint32_t on);
+// 0 when connected or (non-blocking) started: kWouldBlock; else the error.
+int SocketConnect(SocketHandle s, const SockAddrIn* address);
+// Bytes sent (all of them, for a blocking socket), or -error.
+int SocketSend(SocketHandle s, const char* data, int length);
+// Bytes received, 0 when the peer has closed, or -error.
+int SocketRecv(SocketHandle s, char* buffer, int length);
+
+enum class Readiness { Readable = 1, Writable = 2, Failed = 3 };
+// Polls one socket, waiting at most timeoutMs (0 = just look). 1 ready,
+// 0 not. A poll that itself fails reports ready, so that the following
+// send or receive meets the error instead of waiting for nothing.
+int SocketPoll(SocketHandle s, Readiness kind, int timeoutMs);
+
+// The error a failed socket holds (SO_ERROR), 0 when none.
+int SocketPendingError(SocketHandle s);
+
+// Closes with lingering on (linger time in seconds as given): 0 or -error.
+int SocketClose(SocketHandle s, int lingerSeconds);
+// Local address of a connected socket: 0 or -error.
+int SocketLocalAddress(SocketHandle s, SockAddrIn* out);
+
+// For the test suite's loopback servers: a listening socket on 127.0.0.1
+// (port 0 picks a free one, reported back), and accepting one connection.
+int SocketListenLoopback(SocketHandle* out, uint16_t* port, int backlog);
+int SocketAccept(SocketHandle listener, SocketHandle* out);
+
+// The first IPv4 address of a host name, host byte order: 0, or the
+// resolver's error number (11001 unknown host, 11002 try again, ...).
+int ResolveHost(const char* name, uint32_t* address);
+// This machine's host name: 0, or the error number.
+int LocalHostName(char* buffer, int size);
+// True while a blocking call is in progress (WinSock 1.1 only).
+bool SocketLayerBusy();
 
 }  // namespace vok::plat

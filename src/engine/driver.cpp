@@ -1,0 +1,270 @@
+// The driver: one state per vokDriver call, with the time gate, the deadline,
+// the step trace, the single error exit and the loop that the exported calls
+// run in auto-call mode.
+#include "engine/engine.h"
+
+#include <initializer_list>
+
+#include "engine/transport.h"
+#include "frame/channel.h"
+#include "frame/errors.h"
+#include "frame/log.h"
+#include "frame/settings.h"
+#include "platform/platform.h"
+#include "platform/sockets.h"
+#include "vok32.h"
+
+namespace vok {
+
+namespace {
+
+StateStep FindStep(int state) {
+    for (const StateTable* table : {&kEngineStates, &kSmtpStates, &kPop3States}) {
+        for (int i = 0; i < table->Count; ++i)
+            if (table->Entries[i].State == state) return table->Entries[i].Step;
+    }
+    return nullptr;
+}
+
+// Tick comparisons that survive the 49.7-day wrap of the counter.
+bool Before(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) < 0; }
+
+void Yield() { plat::SleepMs(0); }
+
+}  // namespace
+
+void LogVersionLine(Channel* ch) {
+    LogFormat(ch, "VOK Win32 Version %d.%d.%d Build %d\r\n", (VOK_VERSION >> 8) & 15, (VOK_VERSION >> 4) & 15,
+              VOK_VERSION & 15, VOK_BUILD);
+}
+
+void ReplyWait(Channel* ch, uint32_t now) {
+    ch->NextTime = now + static_cast<uint32_t>(LibrarySettings.MinResponseWait);
+    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+}
+
+void LongReplyWait(Channel* ch, uint32_t now, int k) {
+    ch->NextTime = now + static_cast<uint32_t>(k) * static_cast<uint32_t>(LibrarySettings.MinResponseWait) + 200u;
+    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+}
+
+void LinePacing(Channel* ch, uint32_t now) {
+    ch->NextTime = now + static_cast<uint32_t>(LibrarySettings.SendLineDelay);
+    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.WriteWait);
+    ch->NeedWritable = 1;
+}
+
+void ConnectWaitRule(Channel* ch, uint32_t now) {
+    ch->NextTime = now + static_cast<uint32_t>(LibrarySettings.MinResponseWait);
+    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.ConnectWait);
+}
+
+int DriverError(Channel* ch, int sockCode, int vokCode) {
+    if (ch->LogFile > 0) {
+        LogFormat(ch, "ERROR(%d): SockCode=%d VokCode=%d PrevState=%d ThisState=%d NextState=%d\r\n",
+                  static_cast<int32_t>(plat::TickCount()), sockCode, vokCode, ch->PrevState, ch->ThisState,
+                  ch->NextState);
+        char text[128];
+        if (vokCode < 0) LogWrite(ch, text, FormatErrorText(ch, vokCode, text, sizeof text));
+        if (sockCode < 0) LogWrite(ch, text, FormatErrorText(ch, sockCode, text, sizeof text));
+    }
+    if (vokCode < 0) {
+        ch->NextState = 0;
+        ch->PrevState = ch->ThisState;
+        ch->ThisState = -1;
+        ch->SockCode = sockCode;
+        CloseConnection(ch);
+    }
+    Yield();
+    return vokCode;
+}
+
+int AwaitSmtpReply(Channel* ch) {
+    if (!WaitReadable(ch, 0)) return 0;
+    int rc = ReadSmtpReply(ch);
+    return rc < 0 ? DriverError(ch, 0, rc) : 1;
+}
+
+int AwaitPop3Reply(Channel* ch) {
+    if (!WaitReadable(ch, 0)) return 0;
+    int rc = ReadPop3Reply(ch);
+    return rc < 0 ? DriverError(ch, 0, rc) : 1;
+}
+
+int DriverStep(Channel* ch) {
+    ch->CommandLine[0] = '\0';
+    ch->ReplyBuffer[0] = '\0';
+    uint32_t now = plat::TickCount();
+    if (ch->NextTime != 0 && Before(now, ch->NextTime)) {
+        Yield();
+        return kDriverWait;
+    }
+    if (ch->Deadline != 0 && Before(ch->Deadline, now)) return DriverError(ch, 0, VOK_SOCKET_TIMEOUT);
+    if (ch->NeedWritable && PollSocket(ch, kPollWritable) != 1) {
+        Yield();
+        return kDriverWait;
+    }
+    ch->NeedWritable = 0;
+    ch->ThisState = ch->NextState;
+    if (ch->ThisState > 0) ++ch->StepCount;
+    // A state that repeats because it waits is traced once.
+    if (ch->ThisState != ch->PrevState) LogFormat(ch, "<%3d:%d>\r\n", ch->ThisState, static_cast<int32_t>(now));
+
+    if (ch->ThisState == 0) {
+        ch->ThisState = -1;
+        ch->NextTime = 0;
+        ch->Deadline = 0;
+        return 0;
+    }
+    if (StateStep step = FindStep(ch->ThisState)) {
+        int rc = step(ch, now);
+        if (rc < 0) return rc;
+    } else {
+        LogFormat(ch, "ERROR! Unknown state %d\r\n", ch->ThisState);
+    }
+    ch->PrevState = ch->ThisState;
+    ch->ThisState = -1;
+    return ch->NextState;
+}
+
+int DriveToEnd(Channel* ch) {
+    for (;;) {
+        int rc = DriverStep(ch);
+        if (rc <= 0) return rc;
+        // Wait without burning the processor: until the time gate opens, or
+        // until the socket has something for the waiting state, never past
+        // the poll slice or the deadline.
+        uint32_t now = plat::TickCount();
+        int32_t wait = LibrarySettings.PollSleep > 0 ? LibrarySettings.PollSleep : 1;
+        if (ch->Deadline != 0) {
+            int32_t left = static_cast<int32_t>(ch->Deadline - now) + 1;
+            if (left < wait) wait = left < 1 ? 1 : left;
+        }
+        if (rc == kDriverWait) {
+            if (ch->NextTime != 0 && Before(now, ch->NextTime)) {
+                int32_t gate = static_cast<int32_t>(ch->NextTime - now);
+                plat::SleepMs(static_cast<uint32_t>(gate < wait ? gate : wait));
+            } else if (ch->NeedWritable && ch->Socket != plat::kNoSocket) {
+                plat::SocketPoll(ch->Socket, plat::Readiness::Writable, wait);
+            } else {
+                Yield();
+            }
+        } else if (rc == ch->PrevState && ch->Socket != plat::kNoSocket) {
+            // The state found nothing to do yet. A connect in progress waits
+            // for writability; every other waiting state for data.
+            bool connecting = rc == 106;
+            if (connecting || RingCount(ch) == 0)
+                plat::SocketPoll(ch->Socket, connecting ? plat::Readiness::Writable : plat::Readiness::Readable,
+                                 wait);
+        } else {
+            Yield();
+        }
+    }
+}
+
+int StartOperation(Channel* ch, int firstState, bool needWritable) {
+    ch->NextState = firstState;
+    ch->ReturnState = 0;
+    ch->SockCode = 0;
+    ch->NextTime = 0;
+    ch->Deadline = 0;
+    ch->NeedWritable = needWritable ? 1 : 0;
+    if (!ch->AutoCall) return 0;
+    return DriveToEnd(ch);
+}
+
+// --- The connect sequence ---------------------------------------------------------
+
+namespace {
+
+int FindLocalHost(Channel* ch, uint32_t) {
+    ch->CommandLine[0] = '\0';
+    // The name is only logged; a failure leaves it empty.
+    GetLocalHostName(ch->ReplyBuffer, kLineChars);
+    LogFormat(ch, "LocalHost = '%s'\r\n", ch->ReplyBuffer);
+    ch->NextState = 104;
+    return 0;
+}
+
+int FindServerAddress(Channel* ch, uint32_t) {
+    LogFormat(ch, "Server = '%s'\r\n", ch->Server);
+    if (IsDottedQuad(ch->Server)) {
+        ch->ServerIP = ParseDottedQuad(ch->Server);
+    } else {
+        int rc = ResolveServer(ch);
+        if (rc < 1) return DriverError(ch, rc, VOK_SERVER_NOT_FOUND);
+    }
+    ch->NextState = 105;
+    char dotted[20];
+    FormatDottedQuad(ch->ServerIP, dotted, sizeof dotted);
+    LogFormat(ch, "ServerIP = %s\r\n", dotted);
+    return 0;
+}
+
+int StartConnect(Channel* ch, uint32_t now) {
+    plat::SocketHandle s = plat::kNoSocket;
+    plat::LockEnter();
+    int err = plat::SocketCreate(&s);
+    plat::LockLeave();
+    if (err != 0) {
+        // No error exit: the channel stays in this state and a later call
+        // tries again.
+        ch->ThisState = -1;
+        return VOK_INVALID_SOCKET;
+    }
+    if (ch->NonBlockingConnect) {
+        ch->ModeSwitchArg = 1;
+        plat::SocketSetNonBlocking(s, ch->ModeSwitchArg);
+    }
+    ChannelTable[ch->Chan].Socket = s;
+    ch->Socket = s;
+    if (s < 0) return DriverError(ch, static_cast<int>(s), VOK_CANNOT_CREATE_SOCKET);
+    int rc = ConnectSocket(ch->Chan, ch->ServerIP, ch->RemotePort);
+    if (rc < 0) return DriverError(ch, rc, VOK_CONNECT_ERROR);
+    ConnectWaitRule(ch, now);
+    ch->NextState = 106;
+    return 0;
+}
+
+int AwaitConnect(Channel* ch, uint32_t now) {
+    if (PollSocket(ch, kPollFailed) == 1) {
+        // Hand on why the connect failed (refused, unreachable, ...).
+        int why = ch->Socket != plat::kNoSocket ? plat::SocketPendingError(ch->Socket) : 0;
+        return DriverError(ch, -why, VOK_CONNECT_ERROR);
+    }
+    if (PollSocket(ch, kPollWritable) == 1) {
+        if (ch->NonBlockingConnect) {
+            ch->ModeSwitchArg = 0;
+            plat::SocketSetNonBlocking(ch->Socket, ch->ModeSwitchArg);
+        }
+        ReplyWait(ch, now);  // the server's greeting comes next
+        ch->NextState = ch->ReturnState;
+    }
+    return 0;
+}
+
+}  // namespace
+
+// Raw command and closing states live in raw.cpp.
+int SendRawCommand(Channel* ch, uint32_t now);
+int ReadRawReply(Channel* ch, uint32_t now);
+int SendQuit(Channel* ch, uint32_t now);
+int ReadQuitReply(Channel* ch, uint32_t now);
+
+namespace {
+const StateEntry kEngineEntries[] = {
+    {101, FindLocalHost},  {102, FindLocalHost},    {103, FindLocalHost},  {104, FindServerAddress},
+    {105, StartConnect},   {106, AwaitConnect},     {258, SendQuit},       {259, ReadQuitReply},
+    {298, SendRawCommand}, {299, ReadRawReply},     {398, SendRawCommand}, {399, ReadRawReply},
+};
+}  // namespace
+
+const StateTable kEngineStates = {kEngineEntries, static_cast<int>(sizeof kEngineEntries / sizeof kEngineEntries[0])};
+
+}  // namespace vok
+
+extern "C" VOK_EXPORT int VOKAPI vokDriver(int channel) {
+    vok::Channel* ch = nullptr;
+    if (int rc = vok::LookupChannel(channel, &ch)) return rc;
+    return vok::DriverStep(ch);
+}

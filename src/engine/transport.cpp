@@ -1,0 +1,391 @@
+// The socket transport. Every read from a socket goes through ReceiveInto and
+// every write through SendData, the seam where an encrypted transport would
+// sit.
+#include "engine/transport.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "codec/text.h"
+#include "frame/channel.h"
+#include "frame/log.h"
+#include "frame/settings.h"
+#include "platform/sockets.h"
+#include "vok32.h"
+
+namespace vok {
+
+// Pause after closing a socket, in ms. Only the test suite changes it.
+uint32_t ClosePauseMs = 500;
+
+namespace {
+
+// --- The receive ring -----------------------------------------------------------
+
+void RingTake(Channel* ch, char* dst, int n) {
+    for (int i = 0; i < n; ++i) {
+        dst[i] = ch->RingBuffer[ch->RingRead];
+        ch->RingRead = (ch->RingRead + 1) % kRingSize;
+    }
+    if (ch->RingRead == ch->RingWrite) ch->RingRead = ch->RingWrite = 0;
+}
+
+void RingPeek(const Channel* ch, char* dst, int n) {
+    int at = ch->RingRead;
+    for (int i = 0; i < n; ++i) {
+        dst[i] = ch->RingBuffer[at];
+        at = (at + 1) % kRingSize;
+    }
+}
+
+void RingAppend(Channel* ch, const char* src, int n) {
+    for (int i = 0; i < n; ++i) {
+        ch->RingBuffer[ch->RingWrite] = src[i];
+        ch->RingWrite = (ch->RingWrite + 1) % kRingSize;
+        // Cannot happen with one receive into an empty ring; stay consistent.
+        if (ch->RingWrite == ch->RingRead) {
+            ch->RingRead = ch->RingWrite = 0;
+            return;
+        }
+    }
+}
+
+// The one place that reads from a socket. Bytes received, or -1 when the
+// peer has closed or the receive failed.
+int ReceiveInto(Channel* ch, char* dst, int length) {
+    if (ch->Socket == plat::kNoSocket || length <= 0) return -1;
+    int n = plat::SocketRecv(ch->Socket, dst, length);
+    return n > 0 ? n : -1;
+}
+
+bool PollReadable(Channel* ch) {
+    if (ch->Socket == plat::kNoSocket) return true;  // the receive meets the error
+    return plat::SocketPoll(ch->Socket, plat::Readiness::Readable, 0) == 1;
+}
+
+int32_t NonNegative(int32_t ms) { return ms < 0 ? 0 : ms; }
+
+}  // namespace
+
+int RingCount(const Channel* ch) { return ((ch->RingWrite - ch->RingRead) % kRingSize + kRingSize) % kRingSize; }
+
+void EmptyRing(Channel* ch) { ch->RingRead = ch->RingWrite = 0; }
+
+// --- Names and addresses ------------------------------------------------------
+
+int CheckServerName(const char* name) {
+    if (!name) return 0;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
+        unsigned char c = *p;
+        if (c == '<' || c == '>' || c == '@') return 0;
+        if (c < 32 || c == 127 || (c >= 128 && c <= 191)) return 0;
+    }
+    return 1;
+}
+
+int IsDottedQuad(const char* name) {
+    if (!name) return 0;
+    const char* p = name;
+    for (int field = 0; field < 4; ++field) {
+        int value = 0;
+        while (*p >= '0' && *p <= '9') {
+            value = value * 10 + (*p - '0');
+            if (value > 255) return 0;
+            ++p;
+        }
+        if (field < 3) {
+            if (*p != '.') return 0;
+            ++p;
+        } else if (*p != '.' && *p != '\0') {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+uint32_t ParseDottedQuad(const char* name) {
+    uint32_t address = 0;
+    const char* p = name;
+    for (int field = 0; field < 4; ++field) {
+        uint32_t value = 0;
+        while (*p >= '0' && *p <= '9') {
+            value = value * 10 + static_cast<uint32_t>(*p - '0');
+            if (value > 255) value = 255;
+            ++p;
+        }
+        address = (address << 8) | value;
+        if (*p == '.') ++p;
+    }
+    return address;
+}
+
+int FormatDottedQuad(uint32_t address, char* buffer, int size) {
+    if (!buffer || size <= 16) return 0;
+    return snprintf(buffer, static_cast<size_t>(size), "%u.%u.%u.%u", (address >> 24) & 255u,
+                    (address >> 16) & 255u, (address >> 8) & 255u, address & 255u);
+}
+
+int ResolveServer(Channel* ch) {
+    while (plat::SocketLayerBusy()) plat::SleepMs(static_cast<uint32_t>(NonNegative(LibrarySettings.PollSleep)));
+    uint32_t address = 0;
+    int rc = plat::ResolveHost(ch->Server, &address);
+    if (rc != 0) return -rc;
+    if (address == 0) return 0;
+    ch->ServerIP = address;
+    return 1;
+}
+
+int GetLocalHostName(char* buffer, int size) {
+    if (!buffer || size <= 0) return -10014;
+    buffer[0] = '\0';
+    int rc = plat::LocalHostName(buffer, size);
+    if (rc != 0) {
+        buffer[0] = '\0';
+        return -rc;
+    }
+    return buffer[0] ? 1 : VOK_NO_HOST_NAME;
+}
+
+int ConnectSocket(int chan, uint32_t address, uint16_t port) {
+    Channel* ch = ChannelTable[chan].Record;
+    LogFormat(ch, "Socket=%d, RemoteAddr=%x, RemotePort=%d\r\n", static_cast<int>(ch->Socket), address,
+              static_cast<int>(static_cast<int16_t>(port)));
+    plat::SockAddrIn& sa = ChannelTable[chan].RemoteAddr;
+    sa = plat::SockAddrIn{};
+    sa.Family = 2;
+    sa.Port = plat::HostToNet16(port);
+    sa.Address = plat::HostToNet32(address);
+    int rc = plat::SocketConnect(ch->Socket, &sa);
+    if (rc != 0 && rc != plat::kWouldBlock) return -rc;
+    return 1;
+}
+
+// --- Readiness ------------------------------------------------------------------
+
+int PollSocket(Channel* ch, int kind) {
+    if (kind < kPollReadable || kind > kPollFailed) return VOK_BAD_STATUS_FLAG;
+    // No socket: report ready so that the following send or receive meets
+    // the error, as a poll on a closed handle does.
+    if (ch->Socket == plat::kNoSocket) return 1;
+    return plat::SocketPoll(ch->Socket, static_cast<plat::Readiness>(kind), 0);
+}
+
+int WaitReadable(Channel* ch, int32_t ms) {
+    if (RingCount(ch) > 0) return 1;
+    if (PollReadable(ch)) return 1;
+    ms = NonNegative(ms);
+    if (ms == 0) return 0;
+    uint32_t limit = plat::TickCount() + static_cast<uint32_t>(ms);
+    for (;;) {
+        uint32_t now = plat::TickCount();
+        int32_t left = static_cast<int32_t>(limit - now);
+        if (left <= 0) return 0;
+        // Block in the poll itself: no busy waiting, and data is seen at once.
+        if (plat::SocketPoll(ch->Socket, plat::Readiness::Readable, left) == 1) return 1;
+    }
+}
+
+int WaitWritable(Channel* ch, int32_t ms) {
+    ms = NonNegative(ms);
+    uint32_t limit = 0;
+    bool limitSet = false;
+    for (;;) {
+        if (PollSocket(ch, kPollFailed) == 1 && ch->Socket != plat::kNoSocket) return 0;
+        if (PollSocket(ch, kPollWritable) == 1) return 1;
+        uint32_t now = plat::TickCount();
+        if (!limitSet) {
+            limit = now + static_cast<uint32_t>(ms);
+            limitSet = true;
+        }
+        int32_t left = static_cast<int32_t>(limit - now);
+        if (left <= 0) return 0;
+        int32_t slice = NonNegative(LibrarySettings.PollSleep);
+        if (slice == 0 || slice > left) slice = left;
+        plat::SocketPoll(ch->Socket, plat::Readiness::Writable, slice);
+    }
+}
+
+// --- Receiving ------------------------------------------------------------------
+
+int PeekData(Channel* ch, char* dst, int wanted) {
+    if (wanted > kRingSize - 1) wanted = kRingSize - 1;
+    if (wanted <= 0) return 0;
+    if (RingCount(ch) == 0) {
+        if (PollSocket(ch, kPollWritable) != 1) return -1;
+        if (PollReadable(ch)) {
+            int n = ReceiveInto(ch, ch->RecvBuffer, wanted);
+            if (n <= 0) return -1;
+            LogTraffic(ch, "P: ", ch->RecvBuffer, n);
+            RingAppend(ch, ch->RecvBuffer, n);
+        }
+    }
+    int n = RingCount(ch);
+    if (n > wanted) n = wanted;
+    RingPeek(ch, dst, n);
+    return n;
+}
+
+int ReadData(Channel* ch, char* dst, int length) {
+    if (length <= 0) return 0;
+    int n = RingCount(ch);
+    if (n > length) n = length;
+    RingTake(ch, dst, n);
+    if (n > 0) LogTraffic(ch, "r: ", dst, n);
+    int total = n;
+    if (n < length) {
+        if (PollSocket(ch, kPollWritable) != 1) {
+            if (n == 0) return -1;
+        } else if (PollReadable(ch)) {
+            int got = ReceiveInto(ch, dst + n, length - n);
+            if (got <= 0) {
+                // What the ring held is delivered; the end of the connection
+                // shows on the next read.
+                if (n == 0) return -1;
+            } else {
+                LogTraffic(ch, "R: ", dst + n, got);
+                total += got;
+            }
+        }
+    }
+    // The destination holds one byte more than the data (callers size it so).
+    ch->NextChar = dst[total];
+    return total;
+}
+
+int ReadLinePiece(Channel* ch, char* dst, int size) {
+    if (size < 2) return 0;
+    int r = PeekData(ch, dst, size - 1);
+    if (r <= 0) return r;
+    int take = r;
+    for (int p = 0; p < r && dst[p] != '\0'; ++p) {
+        if (dst[p] == '\n') {
+            take = p + 1;
+            break;
+        }
+    }
+    int got = ReadData(ch, dst, take);
+    if (got < 1) return got;
+    dst[got] = '\0';
+    return got;
+}
+
+int ReadLine(Channel* ch, char* dst, int size, int32_t firstWait, int32_t nextWait) {
+    if (!WaitReadable(ch, firstWait)) return 0;
+    int total = ReadLinePiece(ch, dst, size);
+    if (total <= 0) return total;
+    while (total < size - 1 && dst[total - 1] != '\n' && WaitReadable(ch, nextWait)) {
+        int piece = ReadLinePiece(ch, dst + total, size - total);
+        if (piece <= 0) return piece;
+        total += piece;
+    }
+    return total;
+}
+
+int ReadSmtpReply(Channel* ch) {
+    ch->ReplyCode = 0;
+    char* pos = ch->ReplyBuffer;
+    int room = kReplyRoom;
+    bool firstLine = true;
+    *pos = '\0';
+    for (;;) {
+        int n = ReadLine(ch, pos, room, 0, LibrarySettings.MaxResponseWait);
+        if (n < 0) {
+            // A connection that closes before the reply has begun is a
+            // failure; one that closes inside a multi-line reply leaves what
+            // came as the reply.
+            return firstLine ? VOK_SOCKET_CLOSED : 0;
+        }
+        if (n == 0) {
+            // The next line of a multi-line reply has not arrived yet. Wait
+            // for it, but not for ever (RFC 5321 section 4.5.3.2).
+            if (!WaitReadable(ch, LibrarySettings.MaxResponseWait)) return VOK_SOCKET_TIMEOUT;
+            continue;
+        }
+        CopyText(ch->LastReply, pos, 127);
+        if (ch->ReplyCode == 0) {
+            ch->ReplyCode = ParseDecimal(pos);
+            if (ch->ReplyCode >= 500) return VOK_SMTP_ERROR;
+        }
+        firstLine = false;
+        bool endedLine = pos[n - 1] == '\n';
+        // "250 text" ends the reply, "250-text" continues it (RFC 5321
+        // section 4.2.1). A bare code ends it too.
+        char fourth = n >= 4 ? pos[3] : '\0';
+        if (fourth == ' ' || fourth == '\r' || fourth == '\n' || fourth == '\0') {
+            if (endedLine || n < room - 1) return 0;
+        }
+        // A line without its LF either filled the reply's room or stalled.
+        if (!endedLine) return n >= room - 1 ? VOK_RESPONSE_OVERFLOW : VOK_SOCKET_TIMEOUT;
+        pos += n;
+        room -= n;
+        if (room <= 1) return VOK_RESPONSE_OVERFLOW;
+    }
+}
+
+int ReadPop3Reply(Channel* ch) {
+    // The reader waits by itself; the driver's deadline does not apply.
+    ch->Deadline = 0;
+    if (!WaitReadable(ch, LibrarySettings.ReadWait)) return VOK_SOCKET_TIMEOUT;
+    int n = ReadLine(ch, ch->ReplyBuffer, kReplyRoom, 0, LibrarySettings.MaxResponseWait);
+    if (n < 0) return VOK_SOCKET_CLOSED;  // the server closed instead of answering
+    if (n == 0) return VOK_SOCKET_TIMEOUT;
+    CopyText(ch->LastReply, ch->ReplyBuffer, kNameChars);
+    if (ch->ReplyBuffer[0] == '+') {
+        ch->ReplyCode = 100;
+        return 0;
+    }
+    ch->ReplyCode = 500;
+    return VOK_POP3_ERROR;
+}
+
+int32_t WriteMessageData(plat::FileHandle file, const char* data, int32_t length) {
+    if (length >= 3 && data[0] == '+' && data[1] == 'O' && data[2] == 'K') return 0;
+    if (length <= 0) return 0;
+    return plat::FileWrite(file, data, static_cast<uint32_t>(length));
+}
+
+// --- Sending and closing --------------------------------------------------------
+
+int SendData(Channel* ch, const char* data, int length) {
+    if (ch->Socket == plat::kNoSocket) return -plat::kNotSocket;
+    if (length <= 0) return 0;
+    int n = plat::SocketSend(ch->Socket, data, length);
+    if (n < 0) return n;
+    LogTraffic(ch, "S: ", data, n);
+    return n;
+}
+
+int SendText(Channel* ch, const char* text) { return SendData(ch, text, TextLength(text)); }
+
+int SendLine(Channel* ch, char* text) {
+    int len = TextLength(text);
+    text[len] = '\r';
+    text[len + 1] = '\n';
+    text[len + 2] = '\0';
+    int rc = SendData(ch, text, len + 2);
+    text[len] = '\0';
+    return rc;
+}
+
+int CloseSocket(Channel* ch) {
+    while (plat::SocketLayerBusy()) plat::SleepMs(static_cast<uint32_t>(NonNegative(LibrarySettings.PollSleep)));
+    if (ch->Socket == plat::kNoSocket) return 1;  // closing a closed channel does no harm
+    plat::LockEnter();
+    // Lingering close: what is still queued (a QUIT, say) goes out before the
+    // connection is torn down. The wait is bounded so a peer that stopped
+    // reading cannot hold the lock for long.
+    int rc = plat::SocketClose(ch->Socket, 5);
+    // Forget the handle: the system may hand the number to another socket.
+    ch->Socket = plat::kNoSocket;
+    ChannelTable[ch->Chan].Socket = plat::kNoSocket;
+    plat::SleepMs(ClosePauseMs);
+    plat::LockLeave();
+    return rc == 0 ? 1 : rc;
+}
+
+void CloseConnection(Channel* ch) {
+    LogText(ch, "Closing socket\r\n");
+    CloseSocket(ch);
+}
+
+}  // namespace vok

@@ -1,0 +1,239 @@
+// POSIX sockets behind the WinSock-flavoured interface: BSD sockets, poll()
+// for readiness, errno mapped onto the WinSock error numbers.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/sockets.h"
+
+namespace vok::plat {
+
+namespace {
+
+int WinsockError(int e) {
+    switch (e) {
+        case EINTR: return 10004;
+        case EBADF: return 10009;
+        case EACCES: case EPERM: return 10013;
+        case EFAULT: return 10014;
+        case EINVAL: return 10022;
+        case EMFILE: case ENFILE: return 10024;
+#if EAGAIN != EWOULDBLOCK
+        case EAGAIN:
+#endif
+        case EWOULDBLOCK: case EINPROGRESS: return kWouldBlock;
+        case EALREADY: return 10037;
+        case ENOTSOCK: return kNotSocket;
+        case EDESTADDRREQ: return 10039;
+        case EMSGSIZE: return 10040;
+        case EPROTOTYPE: return 10041;
+        case ENOPROTOOPT: return 10042;
+        case EPROTONOSUPPORT: return 10043;
+        case ESOCKTNOSUPPORT: return 10044;
+        case EOPNOTSUPP: return 10045;
+        case EAFNOSUPPORT: return 10047;
+        case EADDRINUSE: return 10048;
+        case EADDRNOTAVAIL: return 10049;
+        case ENETDOWN: return 10050;
+        case ENETUNREACH: return 10051;
+        case ENETRESET: return 10052;
+        case ECONNABORTED: case EPIPE: return 10053;
+        case ECONNRESET: return 10054;
+        case ENOBUFS: case ENOMEM: return 10055;
+        case EISCONN: return 10056;
+        case ENOTCONN: return 10057;
+        case ESHUTDOWN: return 10058;
+        case ETIMEDOUT: return 10060;
+        case ECONNREFUSED: return 10061;
+        case EHOSTDOWN: return 10064;
+        case EHOSTUNREACH: return 10065;
+        default: return 10050;  // some network error without a closer match
+    }
+}
+
+int LastError() { return WinsockError(errno); }
+
+}  // namespace
+
+uint16_t HostToNet16(uint16_t v) { return htons(v); }
+uint32_t HostToNet32(uint32_t v) { return htonl(v); }
+uint32_t NetToHost32(uint32_t v) { return ntohl(v); }
+
+int SocketCreate(SocketHandle* out) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) return LastError();
+    if (fd == 0) {  // 0 means "no socket" to the channel record
+        int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
+        close(fd);
+        if (moved < 0) return LastError();
+        fd = moved;
+    }
+    *out = fd;
+    return 0;
+}
+
+int SocketSetNonBlocking(SocketHandle s, uint32_t on) {
+    int flags = fcntl(static_cast<int>(s), F_GETFL, 0);
+    if (flags < 0) return LastError();
+    flags = on ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+    return fcntl(static_cast<int>(s), F_SETFL, flags) < 0 ? LastError() : 0;
+}
+
+int SocketConnect(SocketHandle s, const SockAddrIn* address) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = address->Port;
+    sa.sin_addr.s_addr = address->Address;
+    if (connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) return 0;
+    return LastError();
+}
+
+int SocketSend(SocketHandle s, const char* data, int length) {
+    int done = 0;
+    while (done < length) {
+        // MSG_NOSIGNAL: a peer that has gone gives EPIPE, never SIGPIPE.
+        ssize_t n = send(static_cast<int>(s), data + done, static_cast<size_t>(length - done), MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -LastError();
+        }
+        done += static_cast<int>(n);
+    }
+    return done;
+}
+
+int SocketRecv(SocketHandle s, char* buffer, int length) {
+    for (;;) {
+        ssize_t n = recv(static_cast<int>(s), buffer, static_cast<size_t>(length), 0);
+        if (n < 0 && errno == EINTR) continue;
+        return n < 0 ? -LastError() : static_cast<int>(n);
+    }
+}
+
+int SocketPoll(SocketHandle s, Readiness kind, int timeoutMs) {
+    pollfd p{};
+    p.fd = static_cast<int>(s);
+    p.events = kind == Readiness::Readable ? POLLIN : kind == Readiness::Writable ? POLLOUT : 0;
+    int rc = poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
+    if (rc < 0) return 1;  // let the next send or receive meet the error
+    if (rc == 0) return 0;
+    if (p.revents & POLLNVAL) return 1;
+    switch (kind) {
+        case Readiness::Readable: return (p.revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 0;
+        case Readiness::Writable:
+            // A socket whose connect failed is "failed", not writable, as
+            // WinSock's select reports it in the exception set only.
+            if (p.revents & POLLERR) return 0;
+            return (p.revents & POLLOUT) ? 1 : 0;
+        case Readiness::Failed:
+            // A failed connect, or a connection the peer has reset.
+            return (p.revents & POLLERR) ? 1 : 0;
+    }
+    return 0;
+}
+
+int SocketPendingError(SocketHandle s) {
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (getsockopt(static_cast<int>(s), SOL_SOCKET, SO_ERROR, &err, &len) != 0) return LastError();
+    return err ? WinsockError(err) : 0;
+}
+
+int SocketClose(SocketHandle s, int lingerSeconds) {
+    linger l{};
+    l.l_onoff = 1;
+    l.l_linger = lingerSeconds;
+    setsockopt(static_cast<int>(s), SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    return close(static_cast<int>(s)) == 0 ? 0 : -LastError();
+}
+
+int SocketLocalAddress(SocketHandle s, SockAddrIn* out) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0) return -LastError();
+    out->Family = 2;
+    out->Port = sa.sin_port;
+    out->Address = sa.sin_addr.s_addr;
+    memset(out->Zero, 0, sizeof out->Zero);
+    return 0;
+}
+
+int SocketListenLoopback(SocketHandle* out, uint16_t* port, int backlog) {
+    SocketHandle s = kNoSocket;
+    if (int rc = SocketCreate(&s)) return rc;
+    int one = 1;
+    setsockopt(static_cast<int>(s), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(*port);
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof sa;
+    if (bind(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        listen(static_cast<int>(s), backlog) != 0 ||
+        getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+        int rc = LastError();
+        close(static_cast<int>(s));
+        return rc;
+    }
+    *port = ntohs(sa.sin_port);
+    *out = s;
+    return 0;
+}
+
+int SocketAccept(SocketHandle listener, SocketHandle* out) {
+    int fd = accept4(static_cast<int>(listener), nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) return LastError();
+    *out = fd;
+    return 0;
+}
+
+int ResolveHost(const char* name, uint32_t* address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    int rc = getaddrinfo(name, nullptr, &hints, &res);
+    if (rc != 0) {
+        switch (rc) {
+            case EAI_AGAIN: return 11002;
+            case EAI_FAIL: return 11003;
+#ifdef EAI_NODATA
+            case EAI_NODATA: return 11004;
+#endif
+            case EAI_NONAME: return 11001;
+            default: return 11003;
+        }
+    }
+    bool any = false;
+    uint32_t found = 0;
+    for (addrinfo* a = res; a && !any; a = a->ai_next) {
+        if (a->ai_family == AF_INET && a->ai_addr) {
+            found = ntohl(reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr.s_addr);
+            any = true;
+        }
+    }
+    freeaddrinfo(res);
+    if (!any) return 11004;
+    *address = found;
+    return 0;
+}
+
+int LocalHostName(char* buffer, int size) {
+    if (size <= 0) return 10014;
+    if (gethostname(buffer, static_cast<size_t>(size)) != 0) return LastError();
+    buffer[size - 1] = '\0';
+    return 0;
+}
+
+bool SocketLayerBusy() { return false; }
+
+}  // namespace vok::plat

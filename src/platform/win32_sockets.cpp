@@ -1,0 +1,159 @@
+// WinSock 1.1 sockets (wsock32.dll) behind the platform's socket interface.
+// Error numbers are WinSock's own, so nothing needs mapping here.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// WinSock 1.1 only: winsock2.h would bind the library to ws2_32.dll.
+#include <winsock.h>
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "platform/sockets.h"
+
+namespace vok::plat {
+
+namespace {
+
+SOCKET AsSocket(SocketHandle s) { return static_cast<SOCKET>(s); }
+int LastError() { return ::WSAGetLastError(); }
+
+}  // namespace
+
+uint16_t HostToNet16(uint16_t v) { return ::htons(v); }
+uint32_t HostToNet32(uint32_t v) { return ::htonl(v); }
+uint32_t NetToHost32(uint32_t v) { return ::ntohl(v); }
+
+int SocketCreate(SocketHandle* out) {
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return LastError();
+    *out = static_cast<SocketHandle>(s);
+    return 0;
+}
+
+int SocketSetNonBlocking(SocketHandle s, uint32_t on) {
+    u_long arg = on;
+    return ::ioctlsocket(AsSocket(s), FIONBIO, &arg) == SOCKET_ERROR ? LastError() : 0;
+}
+
+int SocketConnect(SocketHandle s, const SockAddrIn* address) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = address->Port;
+    sa.sin_addr.s_addr = address->Address;
+    if (::connect(AsSocket(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) return 0;
+    return LastError();
+}
+
+int SocketSend(SocketHandle s, const char* data, int length) {
+    int done = 0;
+    while (done < length) {
+        int n = ::send(AsSocket(s), data + done, length - done, 0);
+        if (n == SOCKET_ERROR) return -LastError();
+        done += n;
+    }
+    return done;
+}
+
+int SocketRecv(SocketHandle s, char* buffer, int length) {
+    int n = ::recv(AsSocket(s), buffer, length, 0);
+    return n == SOCKET_ERROR ? -LastError() : n;
+}
+
+int SocketPoll(SocketHandle s, Readiness kind, int timeoutMs) {
+    // Each poll has its own set, so polls of different channels share
+    // nothing and need no lock.
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(AsSocket(s), &set);
+    timeval tv{};
+    if (timeoutMs > 0) {
+        tv.tv_sec = timeoutMs / 1000;
+        tv.tv_usec = (timeoutMs % 1000) * 1000;
+    }
+    fd_set* r = kind == Readiness::Readable ? &set : nullptr;
+    fd_set* w = kind == Readiness::Writable ? &set : nullptr;
+    fd_set* e = kind == Readiness::Failed ? &set : nullptr;
+    int rc = ::select(0, r, w, e, &tv);
+    if (rc == SOCKET_ERROR) return 1;  // let the next send or receive meet the error
+    return FD_ISSET(AsSocket(s), &set) ? 1 : 0;
+}
+
+int SocketPendingError(SocketHandle s) {
+    int err = 0;
+    int len = sizeof err;
+    if (::getsockopt(AsSocket(s), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0)
+        return LastError();
+    return err;
+}
+
+int SocketClose(SocketHandle s, int lingerSeconds) {
+    linger l{};
+    l.l_onoff = 1;
+    l.l_linger = static_cast<u_short>(lingerSeconds);
+    ::setsockopt(AsSocket(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
+    return ::closesocket(AsSocket(s)) == 0 ? 0 : -LastError();
+}
+
+int SocketLocalAddress(SocketHandle s, SockAddrIn* out) {
+    sockaddr_in sa{};
+    int len = sizeof sa;
+    if (::getsockname(AsSocket(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0) return -LastError();
+    out->Family = 2;
+    out->Port = sa.sin_port;
+    out->Address = sa.sin_addr.s_addr;
+    memset(out->Zero, 0, sizeof out->Zero);
+    return 0;
+}
+
+int SocketListenLoopback(SocketHandle* out, uint16_t* port, int backlog) {
+    SocketHandle s = kNoSocket;
+    if (int rc = SocketCreate(&s)) return rc;
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = ::htons(*port);
+    sa.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+    int len = sizeof sa;
+    if (::bind(AsSocket(s), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
+        ::listen(AsSocket(s), backlog) != 0 ||
+        ::getsockname(AsSocket(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+        int rc = LastError();
+        ::closesocket(AsSocket(s));
+        return rc;
+    }
+    *port = ::ntohs(sa.sin_port);
+    *out = s;
+    return 0;
+}
+
+int SocketAccept(SocketHandle listener, SocketHandle* out) {
+    SOCKET c = ::accept(AsSocket(listener), nullptr, nullptr);
+    if (c == INVALID_SOCKET) return LastError();
+    *out = static_cast<SocketHandle>(c);
+    return 0;
+}
+
+int ResolveHost(const char* name, uint32_t* address) {
+    hostent* h = ::gethostbyname(name);
+    if (!h) return LastError();
+    if (h->h_addrtype != AF_INET || !h->h_addr_list || !h->h_addr_list[0]) return 11004;
+    uint32_t net = 0;
+    memcpy(&net, h->h_addr_list[0], sizeof net);
+    *address = ::ntohl(net);
+    return 0;
+}
+
+int LocalHostName(char* buffer, int size) {
+    if (size <= 0) return WSAEFAULT;
+    if (::gethostname(buffer, size) != 0) return LastError();
+    buffer[size - 1] = '\0';
+    return 0;
+}
+
+bool SocketLayerBusy() { return ::WSAIsBlocking() != 0; }
+
+}  // namespace vok::plat
