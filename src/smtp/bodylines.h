@@ -13,14 +13,22 @@ void FormatDateLine(char* out);
 // ("+0530"); out needs 6 bytes.
 void FormatZone(int offsetMinutes, char* out);
 
-// Resets the body reader before a new body (TextEnd, TextPos, TextLimit).
+// Resets the body reader before a new body (TextEnd, TextPos, TextLimit and
+// the read-ahead byte Lookahead).
 void ResetTextReader(Channel* ch);
 
-// Next byte of the body source (1..255); 0 at its end.
+// Next byte of the body source (1..255); 0 at its end, and for a NUL byte in
+// a body file. Reads MessageText (TextFromMemory 1) or FileHandle in blocks
+// of up to 2048 bytes and counts them in BodyBytesRead.
 int ReadTextByte(Channel* ch);
 
 // Builds the next line to send (no line end, NUL-terminated) into out (which
-// has kLineChars + 2 bytes). Returns its length, or -1 when the body is over.
+// has kLineChars + 2 bytes; a line never takes more than 1000 of them).
+// BodyFormat 0 wraps plain text at the LineLength limits, 2 (HTML) only at
+// 998 characters, every other format writes quoted-printable with soft
+// breaks. A line that begins with '.' comes out with one more '.' in front
+// (SMTP transparency), and the length returned counts it: it is always the
+// number of characters in out. -1 when the body is over.
 int ReadTextLine(Channel* ch, char* out);
 
 }  // namespace vok
