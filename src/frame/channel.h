@@ -55,7 +55,9 @@ struct Channel {
     char RawCommand[kRawCommandChars + 2];
     char LastRecipient[kRecipientChars + 2];
     char SmtpPassword[kUserChars + 2];
-    char AuthBuffer[132];
+    // Challenge or APOP timestamp (up to a whole reply line) plus password,
+    // then the answer line.
+    char AuthBuffer[kReplyRoom + kUserChars + 4];
 
     uint32_t ServerIP;  // host byte order
     plat::SocketHandle Socket;
@@ -102,7 +104,7 @@ struct Channel {
     uint8_t HeaderEndWritten;  // the blank line ending the top-level header went out
     uint8_t AtLineStart;       // the next piece read starts a line (not a long line's rest)
     uint8_t StatusPending;     // the status line of RETR / TOP has not been read yet
-    uint8_t AttachDirTooLong;  // AttachDir given did not fit its field: nothing is saved
+    uint8_t LastLineWritten;   // what became of the line whose rest is still coming
     int32_t PartBoundaryLen;   // 0 = no top-level boundary
     char PartBoundary[kNameChars + 2];  // "--" and the top-level boundary
     int32_t NestedCount;                // nested multiparts now open (innermost last)
