@@ -11,8 +11,14 @@ namespace vok {
 
 namespace {
 
+// The caller's area starts kAreaOffset bytes into the allocation so that it
+// is aligned for any type (the channel record holds pointers); the front
+// guard is the byte just before it, the back guard the byte just after, and
+// one spare zero byte follows.
+constexpr size_t kAreaOffset = 16;
+
 struct RegistryEntry {
-    uint8_t* Block;  // first byte (the front guard); null when free
+    uint8_t* Block;  // the front guard byte; null when free
     int32_t Size;    // the size the caller asked for
     void* Handle;    // platform memory handle; null when free
     uint16_t Id;
@@ -38,11 +44,10 @@ int AllocateBlock(int id, int32_t size) {
     RegistryEntry& e = g_registry[id];
     if (e.Handle) return kMemInUse;
     if (size < 0) return kMemNoMemory;
-    // Caller's area plus a guard byte in front, one behind and a spare zero.
-    void* mem = plat::AllocZeroed(static_cast<size_t>(size) + 3);
+    void* mem = plat::AllocZeroed(kAreaOffset + static_cast<size_t>(size) + 2);
     if (!mem) return kMemNoMemory;
     e.Handle = mem;
-    e.Block = static_cast<uint8_t*>(mem);
+    e.Block = static_cast<uint8_t*>(mem) + kAreaOffset - 1;
     e.Size = size;
     e.Block[0] = kGuardFront;
     e.Block[size + 1] = kGuardBack;
