@@ -20,10 +20,6 @@ using vok_test::ReadFile;
 using vok_test::ScriptServer;
 using vok_test::TempDir;
 
-namespace vok {
-extern uint32_t ClosePauseMs;
-}
-
 namespace {
 
 class Wire : public ::testing::Test {
@@ -36,7 +32,6 @@ protected:
         saved = LibrarySettings;
         LibrarySettings.MinResponseWait = 1;
         LibrarySettings.MaxResponseWait = 5000;
-        ClosePauseMs = 0;
         ASSERT_EQ(vokAttach(2), 1);
         logPath = dir.file("chan0.log");
         ASSERT_GT(vokStringParam(0, VOK_LOG_FILE, logPath.c_str()), 0);
@@ -44,7 +39,6 @@ protected:
     void TearDown() override {
         vokRelease();
         LibrarySettings = saved;
-        ClosePauseMs = 500;
     }
     Channel* Chan(int n = 0) { return ChannelTable[n].Record; }
 

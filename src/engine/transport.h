@@ -15,6 +15,9 @@ namespace vok {
 
 struct Channel;
 
+// Pause after closing a socket, in ms (500). The test suite lowers it.
+extern uint32_t ClosePauseMs;
+
 // Readiness kinds of PollSocket.
 enum PollKind : int { kPollReadable = 1, kPollWritable = 2, kPollFailed = 3 };
 
