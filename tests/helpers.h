@@ -36,6 +36,11 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
+// Processor time used by this process so far, in seconds, for checks that a
+// wait sleeps instead of spinning. Not std::clock(): the Windows C library
+// answers it with wall-clock time.
+double CpuSeconds();
+
 // Attaches n channels for one test and releases them afterwards.
 class Attached : public ::testing::Test {
 protected:
