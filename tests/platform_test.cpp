@@ -140,8 +140,8 @@ TEST(PlatformTime, LocalTimeAgreesWithTheClockAndItsOffset) {
 
         // Local wall clock minus the offset is UTC, to the minute.
         std::tm utc = *std::gmtime(&before);
-        long utcMinutes = MinutesOf(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour,
-                                    utc.tm_min);
+        long utcMinutes =
+            MinutesOf(utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min);
         long localMinutes = MinutesOf(lt.year, lt.month, lt.day, lt.hour, lt.minute);
         EXPECT_EQ(localMinutes - lt.utcOffsetMinutes, utcMinutes)
             << "offset " << lt.utcOffsetMinutes << " has the wrong size or sign";

@@ -24,11 +24,15 @@ namespace vok::plat {
 
 // --- Time ------------------------------------------------------------------
 
-uint32_t TickCount() { return static_cast<uint32_t>(::GetTickCount()); }
+uint32_t TickCount() {
+    return static_cast<uint32_t>(::GetTickCount());
+}
 
 // Sleep(0) gives up the rest of the time slice to any ready thread of the
 // same priority, which is exactly the yield the callers ask for.
-void SleepMs(uint32_t ms) { ::Sleep(static_cast<DWORD>(ms)); }
+void SleepMs(uint32_t ms) {
+    ::Sleep(static_cast<DWORD>(ms));
+}
 
 namespace {
 bool g_haveOverride = false;
@@ -132,11 +136,15 @@ void FreeZeroed(void* block) {
 
 namespace {
 // HFILE_ERROR is -1; file handles are never 0 or negative otherwise.
-FileHandle FromHfile(HFILE file) { return file > 0 ? static_cast<FileHandle>(file) : kBadFile; }
+FileHandle FromHfile(HFILE file) {
+    return file > 0 ? static_cast<FileHandle>(file) : kBadFile;
+}
 
 // The byte counts of _lread and _lwrite are UINTs; keep them within what the
 // int32 results can carry.
-UINT Clamp(uint32_t count) { return count > INT32_MAX ? static_cast<UINT>(INT32_MAX) : count; }
+UINT Clamp(uint32_t count) {
+    return count > INT32_MAX ? static_cast<UINT>(INT32_MAX) : count;
+}
 }  // namespace
 
 FileHandle FileCreate(const char* path) {
@@ -175,8 +183,12 @@ void FileClose(FileHandle file) {
 }
 
 // Both slashes end a directory on Windows; new paths get the backslash.
-char PathSeparator() { return '\\'; }
-bool IsPathSeparator(char c) { return c == '\\' || c == '/'; }
+char PathSeparator() {
+    return '\\';
+}
+bool IsPathSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 // --- User interface --------------------------------------------------------
 
@@ -192,8 +204,12 @@ namespace {
 WSADATA g_wsaData;
 }  // namespace
 
-int SocketStartup() { return ::WSAStartup(MAKEWORD(1, 1), &g_wsaData); }
+int SocketStartup() {
+    return ::WSAStartup(MAKEWORD(1, 1), &g_wsaData);
+}
 
-void SocketCleanup() { ::WSACleanup(); }
+void SocketCleanup() {
+    ::WSACleanup();
+}
 
 }  // namespace vok::plat

@@ -95,7 +95,8 @@ int main(int argc, char** argv) {
         if (rc != 1) Fail("vokAttach(2) did not return 1", NULL);
 
         rc = errorText(1, -73, text, (int)sizeof text);
-        if (rc != (int)strlen("Channel out of range.") || strcmp(text, "Channel out of range.") != 0)
+        if (rc != (int)strlen("Channel out of range.") ||
+            strcmp(text, "Channel out of range.") != 0)
             Fail("vokErrorText(1, -73) gave", text);
         /* A socket-layer code, which starting WinSock makes meaningful. */
         rc = errorText(0, -10061, text, (int)sizeof text);
