@@ -202,6 +202,23 @@ VOK_EXPORT int VOKAPI vokSendEmail(int channel, const char* to, const char* cc, 
 VOK_EXPORT int VOKAPI vokVerifyFormat(const char* address);
 VOK_EXPORT int VOKAPI vokVerifyUser(int channel, const char* userList);
 
+/* POP3: log in (USER/PASS, or APOP when VOK_USE_APOP is set), count the
+ * mailbox (result: the count), a message's size, delete a message (takes
+ * effect at QUIT), a message's unique id or the whole list (message < 1)
+ * into buffer (at least 128 bytes; result: the text's length), the header
+ * and first lines of a message (TOP) into buffer, or into the library's own
+ * buffer when buffer is NULL or "*" (result: the bytes placed), and download
+ * a message into emailDir/fileName, saving its attachments in attachDir. */
+VOK_EXPORT int VOKAPI vokPop3Connect(int channel, const char* server, const char* user,
+                                     const char* password);
+VOK_EXPORT int VOKAPI vokGetEmailCount(int channel);
+VOK_EXPORT int VOKAPI vokGetEmailSize(int channel, int message);
+VOK_EXPORT int VOKAPI vokDeleteEmail(int channel, int message);
+VOK_EXPORT int VOKAPI vokGetEmailUID(int channel, int message, char* buffer, int size);
+VOK_EXPORT int VOKAPI vokGetEmailLines(int channel, int message, int lines, char* buffer, int size);
+VOK_EXPORT int VOKAPI vokGetEmailFile(int channel, int message, const char* fileName,
+                                      const char* emailDir, const char* attachDir);
+
 /* Settings and inspection. */
 VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int value);
 VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const char* text);

@@ -1,11 +1,495 @@
-// POP3 driver states. (Filled in by the POP3 session and download code.)
+// POP3 driver states (RFC 1939): login with USER/PASS or APOP, the mailbox
+// commands, and the line loops of RETR, TOP and UIDL.
+#include <cstdio>
+#include <cstring>
+
+#include "codec/codec.h"
+#include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/transport.h"
+#include "frame/channel.h"
+#include "frame/log.h"
+#include "frame/settings.h"
+#include "platform/platform.h"
+#include "pop3/decoder.h"
+#include "pop3/pop3.h"
+#include "smtp/md5.h"
+#include "vok32.h"
 
 namespace vok {
 
-const StateTable kPop3States = {nullptr, 0};
+namespace {
 
-// Closes a download's open files the way the decoder finishes them.
-void FinishOpenFiles(Channel*) {}
+int32_t ReadWaitMs() { return LibrarySettings.ReadWait; }
+
+void ExtendDeadline(Channel* ch, uint32_t now) {
+    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+}
+
+// Sends the command standing in CommandLine. A failed send ends the call
+// with failCode (the socket-level result as SockCode).
+int SendCommand(Channel* ch, int failCode) {
+    int rc = SendLine(ch, ch->CommandLine);
+    return rc < 0 ? DriverError(ch, rc, failCode) : 0;
+}
+
+// The reply state of STAT, LIST and DELE: a refusal ("-ERR") is the
+// mailbox's answer, not a failure of the call. 1 when a reply was read, 0
+// while none has come, or the result of the error exit.
+int AwaitStatusReply(Channel* ch) {
+    if (!WaitReadable(ch, 0)) return 0;
+    int rc = ReadPop3Reply(ch);
+    if (rc < 0 && rc != VOK_POP3_ERROR) return DriverError(ch, 0, rc);
+    return 1;
+}
+
+// Reads the next piece of a multi-line response (RFC 1939 section 3) into
+// ReplyBuffer. Returns its length, 0 when nothing came, or a negative code.
+// *end is set when the piece is the terminating "." line. A line that
+// begins with '.' and is not the terminator was byte-stuffed by the server:
+// its first '.' is dropped. Only a piece that starts a data line (not the
+// status line, not the rest of a long line) is looked at.
+int ReadResponseLine(Channel* ch, int32_t nextWait, bool* end) {
+    *end = false;
+    bool dataLineStart = ch->AtLineStart && !ch->StatusPending;
+    int n = ReadLine(ch, ch->ReplyBuffer, kReplyRoom, ReadWaitMs(), nextWait);
+    if (n <= 0) return n;
+    char* line = ch->ReplyBuffer;
+    if (dataLineStart && line[0] == '.') {
+        if (n == 1 || line[1] == '\r' || line[1] == '\n') {
+            *end = true;
+            return n;
+        }
+        memmove(line, line + 1, static_cast<size_t>(n));  // the NUL moves too
+        --n;
+    }
+    return n;
+}
+
+bool EndsLine(const char* line, int32_t n) { return n > 0 && line[n - 1] == '\n'; }
+
+// Copies bytes of a TOP or UIDL response into the caller's buffer while it
+// has room.
+void CopyToUserBuffer(Channel* ch, const char* data, int n) {
+    if (!ch->UserBuffer) return;
+    for (int i = 0; i < n && ch->UserBufferLen < ch->UserBufferSize; ++i)
+        ch->UserBuffer[ch->UserBufferLen++] = data[i];
+}
+
+void TerminateUserBuffer(Channel* ch) {
+    if (ch->UserBuffer && ch->UserBufferLen >= 0 && ch->UserBufferLen < ch->UserBufferSize)
+        ch->UserBuffer[ch->UserBufferLen] = '\0';
+}
+
+// What state 313 does: the download's files are closed.
+void FinishDownload(Channel* ch) {
+    LogText(ch, "[CLOSE]\r\n");
+    CloseAttachFile(ch);
+    if (ch->MailHandle > 0) plat::FileClose(ch->MailHandle);
+    ch->MailHandle = 0;
+    TerminateUserBuffer(ch);
+}
+
+// A response cut off before its "." line: what arrived stays in the files,
+// and the call fails instead of passing the rest of the message off as
+// received.
+int EndCutOff(Channel* ch, int code) {
+    FinishDownload(ch);
+    return DriverError(ch, 0, code);
+}
+
+// --- Login -------------------------------------------------------------------------
+
+int StartSession(Channel* ch, uint32_t) {
+    LogVersionLine(ch);
+    ch->ReturnState = kPop3Greeting;
+    ch->NextState = 101;
+    return 0;
+}
+
+// RFC 1939 section 7: the APOP timestamp is the greeting's text from '<'
+// through '>'.
+void TakeApopTimestamp(Channel* ch) {
+    ch->AuthBuffer[0] = '\0';
+    const char* open = FindChar(ch->ReplyBuffer, '<');
+    if (!open) return;
+    const char* close = FindChar(open, '>');
+    if (!close) return;
+    int n = static_cast<int>(close - open) + 1;
+    if (n > static_cast<int>(sizeof ch->AuthBuffer) - kUserChars - 1) return;
+    CopyBytes(ch->AuthBuffer, open, n);
+}
+
+int ReadGreeting(Channel* ch, uint32_t now) {
+    int rc = AwaitPop3Reply(ch);
+    if (rc <= 0) return rc;
+    TakeApopTimestamp(ch);
+    ReplyWait(ch, now);
+    ch->NextState = ch->UseApop ? kPop3Apop : kPop3User;
+    return 0;
+}
+
+int SendApop(Channel* ch, uint32_t now) {
+    if (ch->AuthBuffer[0] == '\0') return DriverError(ch, 0, VOK_APOP_NO_TIMESTAMP);
+    AppendText(ch->AuthBuffer, ch->Pop3Password, kUserChars);
+    BuildApopResponse(ch);
+    snprintf(ch->CommandLine, kLineChars, "APOP %s", ch->AuthBuffer);
+    if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
+    LongReplyWait(ch, now, 1);
+    ch->NextState = kPop3LoginReply;
+    return 0;
+}
+
+int SendUser(Channel* ch, uint32_t now) {
+    snprintf(ch->CommandLine, kLineChars, "USER %s", ch->UserName);
+    if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
+    ReplyWait(ch, now);
+    ch->NextState = kPop3UserReply;
+    return 0;
+}
+
+// The login replies may take a while (servers delay failed logins): a call
+// that finds nothing yet rests a little.
+int AwaitLoginReply(Channel* ch) {
+    int rc = AwaitPop3Reply(ch);
+    if (rc == 0 && LibrarySettings.PollSleep > 0)
+        plat::SleepMs(static_cast<uint32_t>(LibrarySettings.PollSleep));
+    return rc;
+}
+
+int ReadUserReply(Channel* ch, uint32_t) {
+    int rc = AwaitLoginReply(ch);
+    if (rc <= 0) return rc;
+    ch->NeedWritable = 1;
+    ch->NextState = kPop3Pass;
+    return 0;
+}
+
+int SendPass(Channel* ch, uint32_t now) {
+    snprintf(ch->CommandLine, kLineChars, "PASS %s", ch->Pop3Password);
+    if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
+    LongReplyWait(ch, now, 1);
+    ch->NextState = kPop3LoginReply;
+    return 0;
+}
+
+int ReadLoginReply(Channel* ch, uint32_t) {
+    int rc = AwaitLoginReply(ch);
+    if (rc <= 0) return rc;
+    ch->NextState = 0;
+    return 0;
+}
+
+// --- STAT, LIST, DELE --------------------------------------------------------------
+
+int SendStat(Channel* ch, uint32_t now) {
+    CopyText(ch->CommandLine, "STAT", kLineChars);
+    if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
+    ReplyWait(ch, now);
+    ch->MessageCount = 0;
+    ch->NextState = kPop3StatReply;
+    return 0;
+}
+
+int ReadStatReply(Channel* ch, uint32_t) {
+    int rc = AwaitStatusReply(ch);
+    if (rc <= 0) return rc;
+    // "+OK nn mm": the count follows "+OK ".
+    if (ch->ReplyCode == 100 && TextLength(ch->ReplyBuffer) >= 4)
+        ch->MessageCount = ParseDecimal(ch->ReplyBuffer + 4);
+    ch->NextState = 0;
+    return 0;
+}
+
+int SendList(Channel* ch, uint32_t now) {
+    snprintf(ch->CommandLine, kLineChars, "LIST %d", ch->MessageNumber);
+    if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
+    ReplyWait(ch, now);
+    ch->MessageSize = 0;
+    ch->NextState = kPop3ListReply;
+    return 0;
+}
+
+int ReadListReply(Channel* ch, uint32_t) {
+    int rc = AwaitStatusReply(ch);
+    if (rc <= 0) return rc;
+    // "+OK msg size": the size follows the second space.
+    if (ch->ReplyCode == 100) {
+        const char* first = FindChar(ch->ReplyBuffer, ' ');
+        const char* second = first ? FindChar(first + 1, ' ') : nullptr;
+        if (second) ch->MessageSize = ParseDecimal(second + 1);
+    }
+    ch->NextState = 0;
+    return 0;
+}
+
+int SendDele(Channel* ch, uint32_t now) {
+    snprintf(ch->CommandLine, kLineChars, "DELE %d", ch->MessageNumber);
+    if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
+    ReplyWait(ch, now);
+    ch->NextState = kPop3DeleReply;
+    return 0;
+}
+
+int ReadDeleReply(Channel* ch, uint32_t) {
+    int rc = AwaitStatusReply(ch);
+    if (rc <= 0) return rc;
+    ch->NextState = 0;
+    return 0;
+}
+
+// --- RETR ------------------------------------------------------------------------
+
+int OpenMessageFile(Channel* ch, uint32_t now) {
+    // Files an interrupted download left open are finished first.
+    FinishOpenFiles(ch);
+    char path[kLineChars + 2];
+    int len = JoinPath(path, kLineChars, ch->EmailDir, "", ch->EmailName);
+    LogFormat(ch, "Saving email to '%s'\r\n", path);
+    // A path longer than its field is refused, never cut to another name.
+    if (len < 0 || len > kNameChars) return DriverError(ch, 0, VOK_CANNOT_CREATE_FILE);
+    CopyText(ch->MailFile, path, kNameChars);
+    plat::FileHandle file = plat::FileCreate(ch->MailFile);
+    if (file <= 0) {
+        ch->MailHandle = 0;
+        return DriverError(ch, 0, VOK_CANNOT_CREATE_FILE);
+    }
+    ch->MailHandle = file;
+    snprintf(ch->CommandLine, kLineChars, "RETR %d", ch->MessageNumber);
+    if (int rc = SendLine(ch, ch->CommandLine); rc < 0) {
+        plat::FileClose(ch->MailHandle);
+        ch->MailHandle = 0;
+        return DriverError(ch, rc, VOK_SOCKET_READ_ERROR);
+    }
+    ExtendDeadline(ch, now);
+    ch->StatusPending = 1;
+    ch->AtLineStart = 1;
+    memset(ch->RawTail, 0, sizeof ch->RawTail);
+    if (ch->DecoderState == kDecodeRaw) {
+        ch->NextTime = 0;
+        ch->NextState = kPop3RawBlock;
+    } else {
+        ch->NextTime = now + static_cast<uint32_t>(LibrarySettings.MinResponseWait);
+        ch->NextState = kPop3RetrLine;
+    }
+    return 0;
+}
+
+// Keeps the last five bytes of a raw download to tell whether the message's
+// "." line has come.
+void KeepRawTail(Channel* ch, const char* data, int n) {
+    constexpr int kTail = 5;
+    if (n >= kTail) {
+        memcpy(ch->RawTail, data + n - kTail, kTail);
+        return;
+    }
+    memmove(ch->RawTail, ch->RawTail + n, static_cast<size_t>(kTail - n));
+    memcpy(ch->RawTail + kTail - n, data, static_cast<size_t>(n));
+}
+
+int ReadRawBlock(Channel* ch, uint32_t now) {
+    if (!WaitReadable(ch, ReadWaitMs())) {
+        // Silence for ReadWait: the message is taken as complete.
+        ExtendDeadline(ch, now);
+        ch->NextState = kPop3Finish;
+        return 0;
+    }
+    char* block = ch->ReplyBuffer;
+    int n = ReadData(ch, block, kLineChars);
+    if (n < 0) {
+        LogText(ch, "[EOF1]\r\n");
+        if (memcmp(ch->RawTail, "\r\n.\r\n", 5) == 0) {
+            ch->NextState = kPop3Finish;
+            return 0;
+        }
+        return EndCutOff(ch, VOK_SOCKET_CLOSED);
+    }
+    if (n == 0) return 0;
+    AddCount(&ch->BodyBytesRead, n);
+    int32_t written = plat::FileWrite(ch->MailHandle, block, static_cast<uint32_t>(n));
+    if (written != n) return EndCutOff(ch, written < 0 ? written : VOK_SOCKET_CLOSED);
+    AddCount(&ch->BodyBytesSent, written);
+    KeepRawTail(ch, block, n);
+    ExtendDeadline(ch, now);
+    return 0;
+}
+
+// The status line of RETR or TOP. A refusal ends the call at once with -63
+// (the server sends no "." after "-ERR").
+int TakeStatusLine(Channel* ch, int n, bool toBuffer) {
+    ch->StatusPending = 0;
+    const char* line = ch->ReplyBuffer;
+    CopyText(ch->LastReply, line, kNameChars);
+    ch->ReplyCode = line[0] == '+' ? 100 : 500;
+    AddCount(&ch->BodyBytesRead, n);
+    if (toBuffer) CopyToUserBuffer(ch, line, n);
+    if (ch->ReplyCode == 100) return 0;
+    if (!toBuffer) WriteMailData(ch, line, n);
+    return EndCutOff(ch, VOK_POP3_ERROR);
+}
+
+int ReadRetrLine(Channel* ch, uint32_t now) {
+    if (!WaitReadable(ch, ReadWaitMs())) return 0;  // the deadline bounds the wait
+    bool end = false;
+    int n = ReadResponseLine(ch, 4 * ReadWaitMs(), &end);
+    if (n == VOK_SOCKET_CLOSED) return EndCutOff(ch, VOK_SOCKET_CLOSED);
+    if (n < 0) return DriverError(ch, 0, n);
+    if (n == 0) return 0;
+    char* line = ch->ReplyBuffer;
+    if (ch->StatusPending) {
+        ch->AtLineStart = EndsLine(line, n);
+        if (int rc = TakeStatusLine(ch, n, false)) return rc;
+        ExtendDeadline(ch, now);
+        return 0;
+    }
+    if (end) {
+        ch->NextState = kPop3Finish;
+        return 0;
+    }
+    int32_t len = n;
+    int write = 1;
+    if (ch->DecoderState >= kDecodeHeader && ch->DecoderState <= kDecodeBody)
+        write = DecodeMimeLine(ch, &len);
+    ch->AtLineStart = EndsLine(line, len);
+    if (write < 0) return EndCutOff(ch, write);
+    if (write == 1) {
+        AddCount(&ch->BodyBytesRead, len);
+        const char* out = line;
+        int32_t outLen = len;
+        if (ch->MimeEncoding == 3) {
+            outLen = DecodeQuotedLine(line, ch->ScratchLine);
+            out = ch->ScratchLine;
+        }
+        int32_t written = WriteMailData(ch, out, outLen);
+        if (written != outLen) return EndCutOff(ch, written < 0 ? written : VOK_SOCKET_CLOSED);
+    }
+    ExtendDeadline(ch, now);
+    return 0;
+}
+
+int FinishFiles(Channel* ch, uint32_t) {
+    FinishDownload(ch);
+    ch->NextState = 0;
+    return 0;
+}
+
+// --- TOP -----------------------------------------------------------------------
+
+int SendTop(Channel* ch, uint32_t now) {
+    LogText(ch, "[Saving to buffer]\r\n");
+    snprintf(ch->CommandLine, kLineChars, "TOP %d %d", ch->MessageNumber, ch->LineCount);
+    if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
+    ReplyWait(ch, now);
+    ch->StatusPending = 1;
+    ch->AtLineStart = 1;
+    ch->NextState = kPop3TopLine;
+    return 0;
+}
+
+int ReadTopLine(Channel* ch, uint32_t now) {
+    if (!WaitReadable(ch, ReadWaitMs())) return 0;
+    bool end = false;
+    int n = ReadResponseLine(ch, ReadWaitMs(), &end);
+    if (n == VOK_SOCKET_CLOSED) return EndCutOff(ch, VOK_SOCKET_CLOSED);
+    if (n < 0) return DriverError(ch, 0, n);
+    if (n == 0) return 0;
+    const char* line = ch->ReplyBuffer;
+    if (ch->StatusPending) {
+        ch->AtLineStart = EndsLine(line, n);
+        if (int rc = TakeStatusLine(ch, n, true)) return rc;
+        ExtendDeadline(ch, now);
+        return 0;
+    }
+    if (end) {
+        ch->NextState = kPop3Finish;
+        return 0;
+    }
+    ch->AtLineStart = EndsLine(line, n);
+    AddCount(&ch->BodyBytesRead, n);
+    CopyToUserBuffer(ch, line, n);
+    ExtendDeadline(ch, now);
+    return 0;
+}
+
+// --- UIDL ----------------------------------------------------------------------
+
+int SendUidl(Channel* ch, uint32_t now) {
+    // Message number 0 or below asks for the whole list.
+    if (ch->MessageNumber < 1)
+        CopyText(ch->CommandLine, "UIDL", kLineChars);
+    else
+        snprintf(ch->CommandLine, kLineChars, "UIDL %d", ch->MessageNumber);
+    if (int rc = SendCommand(ch, VOK_SOCKET_WRITE_ERROR)) return rc;
+    ReplyWait(ch, now);
+    ch->StatusPending = 1;
+    ch->AtLineStart = 1;
+    ch->NextState = kPop3UidlLine;
+    return 0;
+}
+
+int ReadUidlLine(Channel* ch, uint32_t now) {
+    if (!WaitReadable(ch, ReadWaitMs())) return 0;
+    bool status = ch->StatusPending != 0;
+    bool end = false;
+    int n = ReadResponseLine(ch, 4 * ReadWaitMs(), &end);
+    if (n == VOK_SOCKET_CLOSED) {
+        TerminateUserBuffer(ch);
+        return DriverError(ch, 0, VOK_SOCKET_CLOSED);
+    }
+    if (n < 0) return DriverError(ch, 0, n);
+    if (n == 0) return 0;
+    const char* line = ch->ReplyBuffer;
+    if (end) {
+        TerminateUserBuffer(ch);
+        ch->NextState = 0;
+        return 0;
+    }
+    bool lineDone = EndsLine(line, n);
+    if (status && lineDone) {
+        ch->StatusPending = 0;
+        CopyText(ch->LastReply, line, kNameChars);
+        ch->ReplyCode = line[0] == '+' ? 100 : 500;
+    }
+    ch->AtLineStart = lineDone;
+    CopyToUserBuffer(ch, line, n);
+    TerminateUserBuffer(ch);
+    // One message: its reply line is all. A list ends with ".", or at once
+    // when the server refused it.
+    if (lineDone && (ch->MessageNumber >= 1 || (status && line[0] != '+'))) {
+        ch->NextState = 0;
+        return 0;
+    }
+    ExtendDeadline(ch, now);
+    return 0;
+}
+
+const StateEntry kPop3Entries[] = {
+    {kPop3Connect, StartSession},     {kPop3Greeting, ReadGreeting},   {kPop3Apop, SendApop},
+    {kPop3User, SendUser},            {kPop3UserReply, ReadUserReply}, {kPop3Pass, SendPass},
+    {kPop3LoginReply, ReadLoginReply}, {kPop3Stat, SendStat},          {kPop3StatReply, ReadStatReply},
+    {kPop3RawBlock, ReadRawBlock},    {kPop3Retr, OpenMessageFile},    {kPop3Top, SendTop},
+    {kPop3RetrLine, ReadRetrLine},    {kPop3Finish, FinishFiles},      {kPop3TopLine, ReadTopLine},
+    {kPop3Dele, SendDele},            {kPop3DeleReply, ReadDeleReply}, {kPop3List, SendList},
+    {kPop3ListReply, ReadListReply},  {kPop3Uidl, SendUidl},           {kPop3UidlLine, ReadUidlLine},
+};
+
+}  // namespace
+
+const StateTable kPop3States = {kPop3Entries,
+                                static_cast<int>(sizeof kPop3Entries / sizeof kPop3Entries[0])};
+
+void FinishOpenFiles(Channel* ch) {
+    if (ch->FileHandle > 0) {
+        if (ch->Protocol == 'P') {
+            CloseAttachFile(ch);
+        } else {
+            // A file the sending side was reading.
+            plat::FileClose(ch->FileHandle);
+            ch->FileHandle = 0;
+        }
+    }
+    if (ch->MailHandle > 0) plat::FileClose(ch->MailHandle);
+    ch->MailHandle = 0;
+}
 
 }  // namespace vok

@@ -1,0 +1,259 @@
+// Opening an SMTP session: greeting, HELO or EHLO, and the AUTH exchanges
+// CRAM-MD5 (RFC 2195), LOGIN and PLAIN (RFC 4616) of the ESMTP AUTH
+// extension (RFC 4954).
+#include "codec/codec.h"
+#include "codec/text.h"
+#include "engine/engine.h"
+#include "engine/transport.h"
+#include "frame/channel.h"
+#include "frame/log.h"
+#include "frame/settings.h"
+#include "smtp/md5.h"
+#include "smtp/smtp.h"
+#include "vok32.h"
+
+namespace vok {
+
+namespace {
+
+constexpr int kMaxUserChars = kUserChars;
+
+// Base64 of n bytes as ONE line, without line end, into out (which needs
+// 4 * ceil(n / 3) + 3 bytes); returns its length. Each group of 57 bytes is
+// a whole number of 3-byte units, so the groups' encodings joined are the
+// encoding of the whole: a server takes an AUTH answer only as one line.
+int EncodeUnbroken(const char* data, int n, char* out) {
+    int total = 0;
+    const auto* in = reinterpret_cast<const unsigned char*>(data);
+    for (int done = 0; done < n;) {
+        int k = n - done < 57 ? n - done : 57;
+        // Each call writes CR LF behind its characters; the next group and
+        // the terminator below overwrite them.
+        total += EncodeBase64Line(in + done, out + total, k);
+        done += k;
+    }
+    out[total] = '\0';
+    return total;
+}
+
+// Sends the base64 of n bytes of data as one line.
+int SendEncoded(Channel* ch, const char* prefix, const char* data, int n) {
+    int at = CopyText(ch->CommandLine, prefix, kLineChars);
+    EncodeUnbroken(data, n, ch->CommandLine + at);
+    return SendLine(ch, ch->CommandLine);
+}
+
+int SendCommand(Channel* ch, const char* command) {
+    CopyText(ch->CommandLine, command, kLineChars);
+    return SendLine(ch, ch->CommandLine);
+}
+
+// A reply-waiting state: 1 when the reply is in, 0 to repeat, else the
+// error exit's code.
+inline int Reply(Channel* ch) {
+    return AwaitSmtpReply(ch);
+}
+
+void ShortWait(Channel* ch, uint32_t now, int k) {
+    ch->NextTime = now + static_cast<uint32_t>(k * LibrarySettings.MinResponseWait);
+    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+}
+
+}  // namespace
+
+namespace smtp {
+
+int StartSession(Channel* ch, uint32_t now) {
+    (void)now;
+    LogVersionLine(ch);
+    ch->ReturnState = 201;
+    ch->NextState = 101;
+    return 0;
+}
+
+int ReadGreeting(Channel* ch, uint32_t now) {
+    int r = Reply(ch);
+    if (r <= 0) return r;
+    ReplyWait(ch, now);
+    ch->NextState = 202;
+    return 0;
+}
+
+int SendHello(Channel* ch, uint32_t now) {
+    ch->BodyBytesRead = ch->AttachBytesRead = 0;
+    ch->BodyBytesSent = ch->AttachBytesSent = 0;
+    char domain[kNameChars + 2];
+    SenderDomain(ch->FromAddress, domain, sizeof domain);
+    CopyText(ch->CommandLine, ch->EsmtpMode ? "EHLO " : "HELO ", kLineChars);
+    AppendText(ch->CommandLine, domain, kNameChars);
+    WaitWritable(ch, 1000);  // only gives a slow socket a moment; a failure shows in the send
+    int rc = SendLine(ch, ch->CommandLine);
+    if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
+    LongReplyWait(ch, now, 2);
+    ch->NextState = 203;
+    return 0;
+}
+
+// The EHLO reply lists the mechanisms after "AUTH" (RFC 4954 section 3);
+// ours are tried in the order of our own preference.
+int ReadHelloReply(Channel* ch, uint32_t now) {
+    (void)now;
+    int r = Reply(ch);
+    if (r <= 0) return r;
+    ch->NextState = 0;
+    if (!ch->EsmtpMode) return 0;
+    const char* auth = FindText(ch->ReplyBuffer, "AUTH ");
+    if (!auth) return 0;
+    if (FindText(auth, " CRAM-MD5")) {
+        ch->NextState = 150;
+    } else if (FindText(auth, " LOGIN") || FindText(auth, " =LOGIN")) {
+        ch->NextState = 160;
+    } else if (FindText(auth, " PLAIN")) {
+        ch->NextState = 170;
+    }
+    return 0;
+}
+
+int SendAuthCramMd5(Channel* ch, uint32_t now) {
+    int rc = SendCommand(ch, "AUTH CRAM-MD5");
+    if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
+    ShortWait(ch, now, 2);
+    ch->NextState = 151;
+    return 0;
+}
+
+// "334 <base64 challenge>". The challenge is the server's to choose; what
+// does not fit AuthBuffer is cut off.
+int ReadCramChallenge(Channel* ch, uint32_t now) {
+    (void)now;
+    int r = Reply(ch);
+    if (r <= 0) return r;
+    const char* text = ch->ReplyBuffer;
+    int len = TextLength(text);
+    text = len > 4 ? text + 4 : text + len;
+    len = TextLength(text);
+    // Decoded in the scratch line, which is large enough for any reply:
+    // 3 * (1024 / 4) + 4 bytes at most.
+    int got = vokDecodeBuffer(text, ch->ScratchLine, len);
+    if (got < 0) got = 0;
+    if (got > static_cast<int>(sizeof ch->AuthBuffer) - 1) got = sizeof ch->AuthBuffer - 1;
+    CopyBytes(ch->AuthBuffer, ch->ScratchLine, got);
+    LogFormat(ch, "Challenge '%s'\r\n", ch->AuthBuffer);
+    ch->NextState = 152;
+    return 0;
+}
+
+int SendCramAnswer(Channel* ch, uint32_t now) {
+    BuildCramMd5Response(ch);
+    int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer));
+    if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
+    LongReplyWait(ch, now, 1);
+    ch->NextState = 153;
+    return 0;
+}
+
+int ReadCramResult(Channel* ch, uint32_t now) {
+    (void)now;
+    int r = Reply(ch);
+    if (r <= 0) return r;
+    LogText(ch, "AUTH CRAM-MD5 ok\r\n");
+    ch->NextState = 0;
+    return 0;
+}
+
+int SendAuthLogin(Channel* ch, uint32_t now) {
+    int rc = SendCommand(ch, "AUTH LOGIN");
+    if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
+    LongReplyWait(ch, now, 2);
+    ch->NextState = 162;
+    return 0;
+}
+
+// The 334 prompts are not read: servers word them differently, and the
+// order user name, password is fixed.
+int SendLoginUser(Channel* ch, uint32_t now) {
+    int r = Reply(ch);
+    if (r <= 0) return r;
+    CopyText(ch->AuthBuffer, ch->UserName, kMaxUserChars);
+    int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer));
+    if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
+    ReplyWait(ch, now);
+    ch->NextState = 163;
+    return 0;
+}
+
+int SendLoginPassword(Channel* ch, uint32_t now) {
+    int r = Reply(ch);
+    if (r <= 0) return r;
+    CopyText(ch->AuthBuffer, ch->SmtpPassword, kMaxUserChars);
+    int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer));
+    if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
+    LongReplyWait(ch, now, 1);
+    ch->NextState = 164;
+    return 0;
+}
+
+int ReadLoginResult(Channel* ch, uint32_t now) {
+    (void)now;
+    int r = Reply(ch);
+    if (r <= 0) return r;
+    LogText(ch, "AUTH LOGIN ok\r\n");
+    ch->NextState = 0;
+    return 0;
+}
+
+// authorization identity NUL authentication identity NUL password, sent as
+// the initial response of the AUTH command.
+int SendAuthPlain(Channel* ch, uint32_t now) {
+    char* text = ch->ScratchLine;
+    int n = CopyText(text, ch->UserName, kMaxUserChars);
+    text[n++] = '\0';
+    n += CopyText(text + n, ch->UserName, kMaxUserChars);
+    text[n++] = '\0';
+    n += CopyText(text + n, ch->SmtpPassword, kMaxUserChars);
+    int rc = SendEncoded(ch, "AUTH PLAIN ", text, n);
+    if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
+    ShortWait(ch, now, 2);
+    ch->NextState = 171;
+    return 0;
+}
+
+int ReadPlainResult(Channel* ch, uint32_t now) {
+    (void)now;
+    int r = Reply(ch);
+    if (r <= 0) return r;
+    LogText(ch, "AUTH PLAIN ok\r\n");
+    ch->NextState = 0;
+    return 0;
+}
+
+}  // namespace smtp
+}  // namespace vok
+
+using namespace vok;
+
+extern "C" VOK_EXPORT int VOKAPI vokSmtpConnect(int channel, const char* server, const char* from,
+                                                const char* replyTo) {
+    Channel* ch = nullptr;
+    if (int rc = LookupChannel(channel, &ch)) return rc;
+    ch->Protocol = 'S';
+    LogCall(ch, "vokSmtpConnect");
+    if (!server) return VOK_SERVER_NOT_SPECIFIED;
+    if (!from) return VOK_FROM_NULL;
+    if (!CheckServerName(server)) return VOK_BAD_SERVER_NAME;
+    if (replyTo && *replyTo) {
+        CopyText(ch->ReplyTo, replyTo, kNameChars);
+    } else {
+        ch->ReplyTo[0] = '\0';
+    }
+    CopyText(ch->Server, server, kNameChars);
+    if (int rc = CheckAddressForm(ch, from, false)) return rc;
+    // The sender ends up in EHLO and MAIL FROM: a line break would start a
+    // command of its own.
+    if (HasLineBreak(from)) return VOK_BAD_ADDRESS_CHAR;
+    CopyText(ch->FromAddress, from, kNameChars);
+    ch->RemotePort = ch->SmtpPort;
+    ch->AttachCount = 0;
+    EmptyRing(ch);
+    return StartOperation(ch, 200, false);
+}

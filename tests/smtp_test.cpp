@@ -1,0 +1,633 @@
+// The SMTP client on the wire: session and AUTH answers, the recipient walk,
+// the exact DATA of representative messages, VRFY, manual driving, and a
+// server that dies mid-message. A scripted loopback server plays the other
+// side and records every byte.
+#include <cstring>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "codec/text.h"
+#include "engine/engine.h"
+#include "frame/channel.h"
+#include "frame/settings.h"
+#include "helpers.h"
+#include "platform/platform.h"
+#include "script_server.h"
+#include "smtp/md5.h"
+#include "vok32.h"
+
+using namespace vok;
+using vok_test::ReadFile;
+using vok_test::ScriptServer;
+using vok_test::TempDir;
+using vok_test::WriteFile;
+
+namespace {
+
+const char kFrom[] = "Ann <ann@example.com>";
+
+std::string Base64(const std::string& in) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < in.size(); i += 3) {
+        uint32_t v = static_cast<uint8_t>(in[i]) << 16;
+        if (i + 1 < in.size()) v |= static_cast<uint8_t>(in[i + 1]) << 8;
+        if (i + 2 < in.size()) v |= static_cast<uint8_t>(in[i + 2]);
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += i + 1 < in.size() ? kAlphabet[(v >> 6) & 63] : '=';
+        out += i + 2 < in.size() ? kAlphabet[v & 63] : '=';
+    }
+    return out;
+}
+
+// An attachment as it must appear: 57 bytes per line of 76 characters.
+std::string Base64Lines(const std::string& in) {
+    std::string out;
+    for (size_t i = 0; i < in.size(); i += 57) out += Base64(in.substr(i, 57)) + "\r\n";
+    return out;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+class Smtp : public ::testing::Test {
+  protected:
+    TempDir dir;
+    std::string logPath;
+    Settings saved;
+    std::string boundary;
+
+    void SetUp() override {
+        saved = LibrarySettings;
+        LibrarySettings.MinResponseWait = 1;
+        LibrarySettings.MaxResponseWait = 5000;
+        LibrarySettings.WriteWait = 5000;
+        LibrarySettings.PollSleep = 10;
+        plat::LocalTime clock{2026, 12, 7, 1, 5, 1, 52, 60};
+        plat::SetLocalTimeOverride(&clock);
+        ASSERT_EQ(vokAttach(2), 1);
+        boundary = Boundary;
+        logPath = dir.file("chan0.log");
+        ASSERT_GT(vokStringParam(0, VOK_LOG_FILE, logPath.c_str()), 0);
+    }
+    void TearDown() override {
+        vokRelease();
+        plat::SetLocalTimeOverride(nullptr);
+        LibrarySettings = saved;
+    }
+
+    Channel* Ch() { return ChannelTable[0].Record; }
+    std::string Log() { return ReadFile(logPath); }
+
+    // The greeting and HELO the default sender leads to.
+    static ScriptServer& Greet(ScriptServer& srv, const char* hello = "HELO example.com\r\n") {
+        return srv.Send("220 ready\r\n").Expect(hello).Send("250 hi\r\n");
+    }
+
+    // MAIL FROM, the RCPT TO lines, DATA; the data is kept as Block(0).
+    static ScriptServer& Envelope(ScriptServer& srv, const std::vector<std::string>& rcpts) {
+        srv.Expect("MAIL FROM:<ann@example.com>\r\n").Send("250 ok\r\n");
+        for (const auto& r : rcpts) srv.Expect("RCPT TO:" + r + "\r\n").Send("250 ok\r\n");
+        return srv.Expect("DATA\r\n")
+            .Send("354 go\r\n")
+            .ReadUntil("\r\n.\r\n")
+            .Send("250 queued\r\n");
+    }
+
+    int Connect(ScriptServer& srv, const char* from = kFrom) {
+        srv.Start();
+        vokIntegerParam(0, VOK_SMTP_PORT, srv.Port());
+        return vokSmtpConnect(0, "127.0.0.1", from, nullptr);
+    }
+
+    std::string Head() const {
+        return "X-Mailer: Quorwick Mailvane Version 3.4\r\n"
+               "Date: Mon, 7 Dec 2026 5:01:52 +0100\r\n";
+    }
+    std::string Delim() const { return "--" + boundary + "\r\n"; }
+    std::string Closing() const { return "--" + boundary + "--\r\n\r\n\r\n.\r\n"; }
+};
+
+// --- Messages ---------------------------------------------------------------------
+
+TEST_F(Smtp, PlainMessageWithListsAndDots) {
+    ScriptServer srv;
+    Greet(srv);
+    Envelope(srv,
+             {"<bob@example.org>", "<cy@example.net>", "<dee@example.com>", "<eve@example.com>"});
+    ASSERT_EQ(Connect(srv), 0);
+    const char body[] = "Line one\r\n.\r\n.hidden\r\nend";
+    EXPECT_EQ(vokSendEmail(0, "Bob <bob@example.org>, Cy <cy@example.net>", "<dee@example.com>",
+                           "<eve@example.com>", "Hello", body, nullptr),
+              0);
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    EXPECT_EQ(srv.Block(0), Head() +
+                                "To: Bob <bob@example.org>, Cy <cy@example.net>\r\n"
+                                "From: Ann <ann@example.com>\r\n"
+                                "Subject: Hello\r\n"
+                                "CC: <dee@example.com>\r\n"
+                                "\r\n"
+                                "Line one\r\n..\r\n..hidden\r\nend\r\n"
+                                "\r\n.\r\n");
+    EXPECT_STREQ(Ch()->LastRecipient, "<eve@example.com>");
+    EXPECT_EQ(Ch()->BodyBytesRead, static_cast<int>(strlen(body)));
+    EXPECT_EQ(Ch()->BodyBytesSent, 10 + 4 + 10 + 5);
+    EXPECT_EQ(Ch()->AttachBytesSent, 0);
+}
+
+TEST_F(Smtp, QuotedPrintableWithReplyToAndExtraHeaders) {
+    ScriptServer srv;
+    Greet(srv);
+    Envelope(srv, {"<bob@example.org>"});
+    ASSERT_EQ(Connect(srv), 0);
+    ASSERT_EQ(vokStringParam(0, VOK_REPLY_TO, "<r@example.com>"), 15);
+    ASSERT_EQ(vokStringParam(0, VOK_USER_HEADERS, "X-One: 1\r\n.X-Two: 2"), 4);
+    vokIntegerParam(0, VOK_BODY_FORMAT, 1);
+    EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", "", "", "QP", "caf\xe9 = ok", ""), 0);
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    EXPECT_EQ(srv.Block(0), Head() +
+                                "To: <bob@example.org>\r\n"
+                                "From: Ann <ann@example.com>\r\n"
+                                "Reply-To: <r@example.com>\r\n"
+                                "Subject: QP\r\n"
+                                "X-One: 1\r\n..X-Two: 2\r\n"
+                                "MIME-Version: 1.0\r\n"
+                                "Content-Type: multipart/mixed; boundary=\"" +
+                                boundary + "\"\r\n\r\n" + Delim() +
+                                "Content-Type: text/plain\r\n"
+                                "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
+                                "caf=E9 =3D ok\r\n" +
+                                Closing());
+}
+
+TEST_F(Smtp, HtmlWithAlternativeTextInlineImagesAndAnAttachment) {
+    std::string gif = "GIF89a";
+    std::string jpg(60, '\xff');
+    std::string bin = "\x01\x02\x03\x04";
+    WriteFile(dir.file("logo.gif"), gif);
+    WriteFile(dir.file("photo.dat"), jpg);
+    WriteFile(dir.file("data.bin"), bin);
+    std::string list = dir.file("logo.gif") + "," + dir.file("photo.dat") + "|Photo.JPG," +
+                       dir.file("data.bin") + "|report.bin";
+    ScriptServer srv;
+    Greet(srv);
+    Envelope(srv, {"<bob@example.org>"});
+    Envelope(srv, {"<bob@example.org>"});
+    ASSERT_EQ(Connect(srv), 0);
+    vokIntegerParam(0, VOK_BODY_FORMAT, 2);
+    ASSERT_EQ(vokStringParam(0, VOK_ALTERNATE_TEXT, "Plain words\r\n.\r\nbye"), 19);
+    const char html[] = "<p>Hi <img src=\"cid:message-root.1\"></p>";
+    EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", "", "", "Pics", html, list.c_str()), 0);
+    EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", "", "", "Pics", html, list.c_str()), 0);
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+
+    std::string image = "\r\n\r\n" + Delim();
+    std::string expected =
+        Head() + "To: <bob@example.org>\r\nFrom: Ann <ann@example.com>\r\nSubject: Pics\r\n" +
+        "MIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=\"" + boundary +
+        "\"\r\n\r\n" + Delim() + "Content-Type: text/plain\r\n\r\nPlain words\r\n..\r\nbye\r\n" +
+        Delim() + "Content-Type: text/html\r\n\r\n" + html + "\r\n" + image +
+        "Content-Type: Image/GIF; name=\"logo.gif\"\r\nContent-ID: <message-root.1>\r\n"
+        "Content-Transfer-Encoding: base64\r\n"
+        "Content-Disposition: inline; filename=\"logo.gif\"\r\n\r\n" +
+        Base64Lines(gif) + image +
+        "Content-Type: Image/JPEG; name=\"Photo.JPG\"\r\nContent-ID: <message-root.2>\r\n"
+        "Content-Transfer-Encoding: base64\r\n"
+        "Content-Disposition: inline; filename=\"Photo.JPG\"\r\n\r\n" +
+        Base64Lines(jpg) + image +
+        "Content-Type: application/octet-stream; name=\"report.bin\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n"
+        "Content-Disposition: attachment; filename=\"report.bin\"\r\n\r\n" +
+        Base64Lines(bin) + Closing();
+
+    // Each message has an id of its own; the Content-IDs restart at 1.
+    std::regex id("Message-ID: <message-root\\.[0-9]+\\.0\\.([0-9]+)@example\\.com>\r\n");
+    std::string ids[2];
+    for (int i = 0; i < 2; ++i) {
+        std::string data = srv.Block(static_cast<size_t>(i));
+        std::smatch m;
+        ASSERT_TRUE(std::regex_search(data, m, id)) << data;
+        ASSERT_EQ(m.position(0), 0);
+        ids[i] = m.str(0);
+        EXPECT_EQ(data.substr(static_cast<size_t>(m.length(0))), expected);
+    }
+    EXPECT_NE(ids[0], ids[1]);
+    EXPECT_EQ(Ch()->AttachBytesRead, static_cast<int>(gif.size() + jpg.size() + bin.size()));
+    EXPECT_EQ(Ch()->AttachBytesSent,
+              static_cast<int>(Base64Lines(gif).size() + Base64Lines(jpg).size() +
+                               Base64Lines(bin).size()));
+}
+
+TEST_F(Smtp, BodyFromFileEmptyAttachmentAndPathNames) {
+    WriteFile(dir.file("body.txt"), "file line 1\r\nfile line 2\r\n");
+    WriteFile(dir.file("empty.dat"), "");
+    WriteFile(dir.file("notes.txt"), "notes");
+    std::string list = dir.file("empty.dat") + "," + dir.file("notes.txt");
+    std::string body = "@" + dir.file("body.txt");
+    ScriptServer srv;
+    Greet(srv);
+    Envelope(srv, {"<bob@example.org>"});
+    ASSERT_EQ(Connect(srv), 0);
+    // Extra headers follow the subject; without a subject there are none.
+    ASSERT_GT(vokStringParam(0, VOK_USER_HEADERS, "X-Never: sent"), 0);
+    EXPECT_EQ(
+        vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, nullptr, body.c_str(), list.c_str()),
+        0);
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    std::string part = "\r\n\r\n" + Delim() + "Content-Type: application/octet-stream; name=\"";
+    EXPECT_EQ(srv.Block(0), Head() + "To: <bob@example.org>\r\nFrom: Ann <ann@example.com>\r\n" +
+                                "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"" +
+                                boundary + "\"\r\n\r\n" + Delim() +
+                                "Content-Type: text/plain\r\n\r\nfile line 1\r\nfile line 2\r\n" +
+                                part +
+                                "empty.dat\"\r\nContent-Transfer-Encoding: base64\r\n"
+                                "Content-Disposition: attachment; filename=\"empty.dat\"\r\n\r\n" +
+                                part +
+                                "notes.txt\"\r\nContent-Transfer-Encoding: base64\r\n"
+                                "Content-Disposition: attachment; filename=\"notes.txt\"\r\n\r\n" +
+                                Base64Lines("notes") + Closing());
+    std::string log = Log();
+    EXPECT_TRUE(Contains(log, "Opening message file [" + dir.file("body.txt") + "]\r\n"));
+    EXPECT_TRUE(Contains(log, "Opening attachment [" + dir.file("empty.dat") + "]\r\n"));
+    EXPECT_EQ(Ch()->FileHandle, 0);
+    EXPECT_EQ(Ch()->BodyBytesRead, 26);
+}
+
+// Long header lines go out whole; every line of data that begins with '.'
+// gets a second one, wherever it comes from.
+TEST_F(Smtp, LongHeadersAreWholeAndDotsAreStuffed) {
+    std::string to;
+    std::vector<std::string> each;
+    for (int i = 0; i < 120; ++i) {
+        std::string a = "<user" + std::to_string(i) + "@example.org>";
+        to += (i ? ", " : "") + a;
+        each.push_back(a);
+    }
+    ASSERT_GT(to.size(), 2200u);
+    std::string subject(3000, 's');
+    subject += "\r\n.\r\nQUIT";
+    ScriptServer srv;
+    Greet(srv);
+    Envelope(srv, each);
+    ASSERT_EQ(Connect(srv), 0);
+    EXPECT_EQ(vokSendEmail(0, to.c_str(), "", "", subject.c_str(), "x", ""), 0);
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    std::string data = srv.Block(0);
+    EXPECT_TRUE(Contains(data, "\r\nTo: " + to + "\r\nFrom: ")) << data.substr(0, 200);
+    EXPECT_TRUE(Contains(data, "\r\nSubject: " + std::string(3000, 's') + "\r\n..\r\nQUIT\r\n"));
+}
+
+// --- Recipients and failures ----------------------------------------------------
+
+TEST_F(Smtp, RecipientWalk) {
+    {  // A trailing delimiter ends the list; the walk goes on to CC.
+        ScriptServer srv;
+        Greet(srv);
+        Envelope(srv, {"<a@x.com>", "<c@x.com>"});
+        ASSERT_EQ(Connect(srv), 0);
+        EXPECT_EQ(vokSendEmail(0, "A <a@x.com>,", "<c@x.com>", "", "", "hi", ""), 0);
+        EXPECT_TRUE(srv.Finish()) << srv.Failures();
+        vokAbort(0);
+    }
+    {  // A delimiter and a blank leave an item without '<': -37 at 206.
+        ScriptServer srv;
+        Greet(srv);
+        srv.Expect("MAIL FROM:<ann@example.com>\r\n").Send("250 ok\r\n");
+        srv.Expect("RCPT TO:<a@x.com>\r\n").Send("250 ok\r\n").AwaitClose();
+        ASSERT_EQ(Connect(srv), 0);
+        EXPECT_EQ(vokSendEmail(0, "<a@x.com>, ", "", "", "", "hi", ""), VOK_EMPTY_ADDRESS);
+        EXPECT_TRUE(srv.Finish()) << srv.Failures();
+        EXPECT_TRUE(Contains(Log(), "VokCode=-37 PrevState=208 ThisState=206")) << Log();
+        EXPECT_EQ(Ch()->Socket, plat::kNoSocket);
+    }
+    {  // The call checks the first item only; a bad second CC item fails later.
+        ScriptServer srv;
+        Greet(srv);
+        srv.Expect("MAIL FROM:<ann@example.com>\r\n").Send("250 ok\r\n");
+        srv.Expect("RCPT TO:<a@x.com>\r\n").Send("250 ok\r\n");
+        srv.Expect("RCPT TO:<c@x.com>\r\n").Send("250 ok\r\n").AwaitClose();
+        ASSERT_EQ(Connect(srv), 0);
+        EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "<c@x.com>, junk", "", "", "hi", ""),
+                  VOK_EMPTY_ADDRESS);
+        EXPECT_TRUE(srv.Finish()) << srv.Failures();
+    }
+    {  // A delimiter inside the first display name: -41 through the error exit.
+        ScriptServer srv;
+        Greet(srv).AwaitClose();
+        ASSERT_EQ(Connect(srv), 0);
+        EXPECT_EQ(vokSendEmail(0, "<a@x.com", "", "", "", "", ""), VOK_MISSING_GT);
+        EXPECT_NE(Ch()->Socket, plat::kNoSocket);  // a plain return: the session stays
+        EXPECT_EQ(vokSendEmail(0, "Doe, John <j@x.com>", "", "", "", "", ""), VOK_MISSING_LT);
+        EXPECT_TRUE(srv.Finish()) << srv.Failures();
+        EXPECT_EQ(Ch()->Socket, plat::kNoSocket);
+        EXPECT_EQ(vokSendEmail(0, "<j@x.com>", "", "", "", "", ""), VOK_NOT_CONNECTED);
+    }
+}
+
+// A line break in an address would end the command early and smuggle the
+// rest in as a command of its own.
+TEST_F(Smtp, LineBreaksInAddressesAreRefusedBeforeSending) {
+    EXPECT_EQ(vokSmtpConnect(0, "127.0.0.1", "<a@b.com>\r\nRSET", nullptr), VOK_BAD_ADDRESS_CHAR);
+    ScriptServer srv;
+    Greet(srv).AwaitClose();
+    ASSERT_EQ(Connect(srv), 0);
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>\r\nRSET", "", "", "", "hi", ""), VOK_BAD_ADDRESS_CHAR);
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "<b@x.com>,<c@x.com>\nDATA", "", "", "", ""),
+              VOK_BAD_ADDRESS_CHAR);
+    EXPECT_EQ(vokVerifyUser(0, "joe\r\nRSET"), VOK_BAD_ADDRESS_CHAR);
+    vokStringParam(0, VOK_FROM_ADDRESS, "<a@b.com>\rRSET");
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "hi", ""), VOK_BAD_ADDRESS_CHAR);
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+    EXPECT_EQ(srv.Received(), "HELO example.com\r\n");
+}
+
+TEST_F(Smtp, FourHundredsAreAcceptedFiveHundredsEndTheSession) {
+    ScriptServer srv;
+    Greet(srv);
+    srv.Expect("MAIL FROM:<ann@example.com>\r\n").Send("250 ok\r\n");
+    srv.Expect("RCPT TO:<a@x.com>\r\n").Send("451 later\r\n");
+    srv.Expect("DATA\r\n").Send("354 go\r\n").ReadUntil("\r\n.\r\n").Send("250 ok\r\n");
+    srv.Expect("MAIL FROM:<ann@example.com>\r\n").Send("250 ok\r\n");
+    srv.Expect("RCPT TO:<a@x.com>\r\n").Send("550 no such user\r\n").AwaitClose();
+    ASSERT_EQ(Connect(srv), 0);
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "hi", ""), 0);
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "hi", ""), VOK_SMTP_ERROR);
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+    EXPECT_STREQ(Ch()->LastReply, "550 no such user\r\n");
+    EXPECT_EQ(Ch()->Socket, plat::kNoSocket);
+}
+
+TEST_F(Smtp, CallArguments) {
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "", ""), VOK_SMTP_ONLY);
+    EXPECT_EQ(vokVerifyUser(0, "joe"), VOK_SMTP_ONLY);
+    EXPECT_EQ(vokSmtpConnect(0, nullptr, kFrom, nullptr), VOK_SERVER_NOT_SPECIFIED);
+    EXPECT_EQ(vokSmtpConnect(0, "host", nullptr, nullptr), VOK_FROM_NULL);
+    EXPECT_EQ(vokSmtpConnect(0, "a@host", kFrom, nullptr), VOK_BAD_SERVER_NAME);
+    EXPECT_EQ(vokSmtpConnect(0, "host", "", nullptr), VOK_EMPTY_ADDRESS);
+    EXPECT_EQ(vokSmtpConnect(0, "host", "<joe@example.com", nullptr), VOK_MISSING_GT);
+    EXPECT_EQ(vokSmtpConnect(0, "host", "joe@example.com", nullptr), VOK_MISSING_LT);
+    EXPECT_TRUE(Contains(Log(), "VokCode=-41")) << Log();
+    EXPECT_EQ(Ch()->NextState, 0);
+    // Not connected, but an SMTP channel now.
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "", ""), VOK_NOT_CONNECTED);
+    EXPECT_EQ(vokSmtpConnect(5, "host", kFrom, nullptr), VOK_CHANNEL_RANGE);
+    vokRelease();
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "", ""), VOK_NOT_ATTACHED);
+}
+
+TEST_F(Smtp, ServerDyingMidMessage) {
+    // A pause per line keeps the client mid-message when the server goes.
+    // Whether the dead socket makes the next send fail (-52) or never polls
+    // writable again (-8 once the line's wait is over) is the platform's.
+    LibrarySettings.SendLineDelay = 1;
+    LibrarySettings.WriteWait = LibrarySettings.MaxResponseWait = 600;
+    WriteFile(dir.file("big.bin"), std::string(100000, 'z'));
+    WriteFile(dir.file("body.txt"), std::string(50000, 'b'));
+    for (int round = 0; round < 2; ++round) {
+        ScriptServer srv;
+        Greet(srv);
+        srv.Expect("MAIL FROM:<ann@example.com>\r\n").Send("250 ok\r\n");
+        srv.Expect("RCPT TO:<a@x.com>\r\n").Send("250 ok\r\n");
+        srv.Expect("DATA\r\n").Send("354 go\r\n").ReadBytes(20000).Reset();
+        ASSERT_EQ(Connect(srv), 0);
+        std::string body = round == 0 ? "short" : "@" + dir.file("body.txt");
+        int rc =
+            vokSendEmail(0, "<a@x.com>", "", "", "", body.c_str(), dir.file("big.bin").c_str());
+        EXPECT_TRUE(rc == VOK_SOCKET_WRITE_ERROR || rc == VOK_SOCKET_TIMEOUT) << rc;
+        EXPECT_TRUE(srv.Finish()) << srv.Failures();
+        EXPECT_GT(Ch()->FileHandle, 0);  // the error exit leaves files alone
+        vokClose(0);
+        EXPECT_EQ(Ch()->FileHandle, 0);
+        EXPECT_EQ(Ch()->Protocol, 0);
+    }
+}
+
+// --- Session and AUTH -------------------------------------------------------------
+
+TEST_F(Smtp, GreetingDomainAndHelo) {
+    ScriptServer srv;
+    // EsmtpMode 0: HELO and no AUTH, whatever the server offers.
+    srv.Send("220 hi\r\n").Expect("HELO localhost\r\n").Send("250-x\r\n250 AUTH PLAIN\r\n");
+    srv.AwaitClose();
+    ASSERT_EQ(Connect(srv, "<joe>"), 0);
+    EXPECT_EQ(Ch()->Protocol, 'S');
+    vokAbort(0);
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+    std::string log = Log();
+    EXPECT_TRUE(Contains(log, "*** vokSmtpConnect\r\n<200:")) << log;
+    EXPECT_TRUE(Contains(log, "VOK Win32 Version 3.4.2 Build 11\r\n"));
+}
+
+struct AuthCase {
+    const char* name;
+    const char* ehlo;  // the capability lines of the EHLO reply
+    const char* user;
+    const char* password;
+    std::vector<std::string> exchange;  // client line, server reply, ...
+    int result;
+    const char* logLine;
+};
+
+TEST_F(Smtp, AuthMechanismsAndAnswers) {
+    // RFC 2195's own example.
+    const std::string challenge = "<1896.697170952@postoffice.reston.mci.net>";
+    // A user of 40 characters makes every answer longer than 57 bytes: each
+    // must still go out as one line.
+    const std::string longUser(40, 'u');
+    uint8_t digest[16];
+    char hex[33];
+    std::string challengeText = challenge;
+    HmacMd5(&challengeText[0], "pw", digest);
+    DigestToHex(digest, hex);
+    const std::string longCram = Base64(longUser + " " + hex);
+    ASSERT_GT(longCram.size(), 76u);
+    // A challenge far longer than the answer buffer is cut, not overrun.
+    std::string huge(300, 'c');
+    std::string cut = huge.substr(0, sizeof(Channel::AuthBuffer) - 1);
+    HmacMd5(&cut[0], "pw", digest);
+    DigestToHex(digest, hex);
+    const std::string hugeCram = Base64(std::string("tim ") + hex);
+
+    const AuthCase cases[] = {
+        {"cram",
+         "250-AUTH PLAIN CRAM-MD5\r\n250 OK\r\n",
+         "tim",
+         "tanstaaftanstaaf",
+         {"AUTH CRAM-MD5", "334 " + Base64(challenge),
+          "dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw", "235 ok"},
+         0,
+         "Challenge '<1896.697170952@postoffice.reston.mci.net>'\r\n"},
+        {"cram long user",
+         "250 AUTH CRAM-MD5\r\n",
+         longUser.c_str(),
+         "pw",
+         {"AUTH CRAM-MD5", "334 " + Base64(challenge), longCram, "235 ok"},
+         0,
+         nullptr},
+        {"cram huge challenge",
+         "250 AUTH CRAM-MD5\r\n",
+         "tim",
+         "pw",
+         {"AUTH CRAM-MD5", "334 " + Base64(huge), hugeCram, "235 ok"},
+         0,
+         nullptr},
+        {"login lower case",
+         "250-x\r\n250 auth login\r\n",
+         longUser.c_str(),
+         "secret",
+         {"AUTH LOGIN", "334 VXNlcm5hbWU6", Base64(longUser), "334 UGFzc3dvcmQ6", Base64("secret"),
+          "235 ok"},
+         0,
+         "AUTH LOGIN ok\r\n"},
+        {"login empty password",
+         "250 AUTH LOGIN\r\n",
+         "ann",
+         "",
+         {"AUTH LOGIN", "334 x", Base64("ann"), "334 y", "", "535 bad"},
+         VOK_SMTP_ERROR,
+         nullptr},
+        {"plain",
+         "250 AUTH PLAIN\r\n",
+         longUser.c_str(),
+         "secret",
+         {"AUTH PLAIN " + Base64(longUser + '\0' + longUser + '\0' + "secret"), "235 ok"},
+         0,
+         "AUTH PLAIN ok\r\n"},
+        {"4xx taken as success",
+         "250 AUTH PLAIN\r\n",
+         "a",
+         "b",
+         {"AUTH PLAIN " + Base64(std::string("a\0a\0b", 5)), "454 later"},
+         0,
+         nullptr},
+        {"refused",
+         "250 AUTH PLAIN\r\n",
+         "a",
+         "b",
+         {"AUTH PLAIN " + Base64(std::string("a\0a\0b", 5)), "535 no"},
+         VOK_SMTP_ERROR,
+         nullptr},
+        // "AUTH" in an earlier line: the mechanisms are looked for after it.
+        {"auth word earlier",
+         "250-HELP AUTH here\r\n250 AUTH LOGIN\r\n",
+         "a",
+         "b",
+         {"AUTH LOGIN", "334 x", Base64("a"), "334 y", Base64("b"), "235 ok"},
+         0,
+         nullptr},
+        {"auth= only", "250 AUTH=LOGIN\r\n", "a", "b", {}, 0, nullptr},
+    };
+    for (const AuthCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        vokIntegerParam(0, VOK_ESMTP_MODE, 1);
+        vokStringParam(0, VOK_USER_NAME, c.user);
+        vokStringParam(0, VOK_SMTP_PASSWORD, c.password);
+        ScriptServer srv;
+        srv.Send("220 hi\r\n").Expect("EHLO example.com\r\n");
+        srv.Send(std::string("250-mail.example.com\r\n") + c.ehlo);
+        for (size_t i = 0; i < c.exchange.size(); i += 2)
+            srv.Expect(c.exchange[i] + "\r\n").Send(c.exchange[i + 1] + "\r\n");
+        srv.AwaitClose();
+        EXPECT_EQ(Connect(srv), c.result);
+        vokAbort(0);
+        EXPECT_TRUE(srv.Finish()) << srv.Failures();
+        if (c.logLine) {
+            EXPECT_TRUE(Contains(Log(), c.logLine)) << Log();
+        }
+    }
+}
+
+// --- VRFY ---------------------------------------------------------------------------
+
+TEST_F(Smtp, VerifyUsers) {
+    ScriptServer srv;
+    Greet(srv);
+    srv.Expect("VRFY joe\r\n").Send("250 Joe <joe@x.com>\r\n");
+    srv.Expect("VRFY Ann <ann@x.com>\r\n").Send("550-no\r\n550 such user\r\n");
+    srv.Expect("VRFY x\r\n").Send("550-multi\r\n550-line\r\n550 refusal\r\n");
+    srv.Expect("VRFY y\r\n").Send("250 y\r\n");
+    srv.Expect("VRFY ann\r\n").Send("250 ok\r\n");
+    srv.Expect("VRFY  \r\n").Send("252 cannot verify\r\n");
+    srv.AwaitClose();
+    ASSERT_EQ(Connect(srv), 0);
+    EXPECT_EQ(vokVerifyUser(0, "joe,Ann <ann@x.com>"), 0);
+    // The rest of a refusal is not taken for the next answer.
+    EXPECT_EQ(vokVerifyUser(0, "x,y"), 1);
+    EXPECT_EQ(vokVerifyUser(0, "ann, "), 0);
+    EXPECT_EQ(vokVerifyUser(0, ""), VOK_NO_RECIPIENT);
+    vokAbort(0);
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+}
+
+// --- Driving by hand -----------------------------------------------------------------
+
+TEST_F(Smtp, ManualDriving) {
+    ScriptServer srv;
+    Greet(srv);
+    Envelope(srv, {"<a@x.com>"});
+    srv.Start();
+    vokIntegerParam(0, VOK_SMTP_PORT, srv.Port());
+    vokIntegerParam(0, VOK_AUTO_CALL, 0);
+    auto drive = [] {
+        std::vector<int> seen;
+        uint32_t start = plat::TickCount();
+        for (int i = 0; i < 100000 && plat::TickCount() - start < 10000; ++i) {
+            int rc = vokDriver(0);
+            if (rc != VOK_DRIVER_WAIT && (seen.empty() || seen.back() != rc)) seen.push_back(rc);
+            if (rc <= 0) break;
+            plat::SleepMs(1);
+        }
+        return seen;
+    };
+    EXPECT_EQ(vokSmtpConnect(0, "127.0.0.1", kFrom, nullptr), 0);
+    EXPECT_EQ(drive(), (std::vector<int>{101, 104, 105, 106, 201, 202, 203, 0}));
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "S", "hi", ""), 0);
+    EXPECT_EQ(drive(), (std::vector<int>{205, 206, 207, 208, 209, 210, 221, 223, 224, 225, 227, 233,
+                                         238, 240, 241, 251, 252, 0}));
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+    EXPECT_EQ(srv.Block(0), Head() +
+                                "To: <a@x.com>\r\nFrom: Ann <ann@example.com>\r\n"
+                                "Subject: S\r\n\r\nhi\r\n\r\n.\r\n");
+}
+
+// --- Offline form check ---------------------------------------------------------------
+
+TEST(VerifyFormat, Results) {
+    const struct {
+        const char* address;
+        int result;
+    } cases[] = {
+        {"Joe Bloggs <joe@example.com>", 1},
+        {"<a@b>", 1},
+        {"<o'neil$&/_-.x@host>", 1},
+        {"<ann@example.com>,junk", 1},
+        {nullptr, VOK_NULL_POINTER},
+        {"", VOK_EMPTY_ADDRESS},
+        {"joe@example.com", VOK_MISSING_LT},
+        {"Doe, John <john@example.org>", VOK_MISSING_LT},
+        {"<joe@example.com", VOK_MISSING_GT},
+        {">x<", VOK_MISSING_GT},
+        {"<>", VOK_NULL_POINTER},
+        {"<@example.com>", VOK_EMPTY_ADDRESS},
+        {"<joe@>", VOK_EMPTY_ADDRESS},
+        {"<joe@host@example.com>", VOK_TOO_MANY_AT},
+        {"<joe@exa mple.com>", VOK_BAD_ADDRESS_CHAR},
+        {"<joe+tag@example.com>", VOK_BAD_ADDRESS_CHAR},
+        {"<joe@example.com\r\n>", VOK_BAD_ADDRESS_CHAR},
+        {"<j\xe9@example.com>", VOK_BAD_ADDRESS_CHAR},
+        {"<joe.example.com>", VOK_MISSING_AT},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(vokVerifyFormat(c.address), c.result) << (c.address ? c.address : "(null)");
+    Settings saved = LibrarySettings;
+    LibrarySettings.AddressDelimiter = ';';
+    EXPECT_EQ(vokVerifyFormat("Doe, John <john@example.org>;junk"), 1);
+    EXPECT_EQ(vokVerifyFormat("<ann@example.com;>"), VOK_MISSING_GT);
+    LibrarySettings = saved;
+}
+
+}  // namespace
