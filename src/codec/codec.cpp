@@ -31,19 +31,36 @@ struct PairTable {
 };
 constexpr PairTable kPairs;
 
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+constexpr bool kLittleEndian = true;
+#else
+constexpr bool kLittleEndian = false;
+#endif
+
 // Value of a base64 character shifted into place for each of the four
 // positions of a group. Every byte outside the alphabet ('=' included)
 // counts as 0: nothing is skipped and nothing is rejected.
+//
+// On a little-endian machine the bits go straight to where the three output
+// bytes lie in memory (first byte lowest), so one 32-bit store writes a
+// group; elsewhere they form the 24-bit value, first byte highest.
 struct DecodeTable {
     uint32_t d[4][256];
     constexpr DecodeTable() : d() {
         for (int i = 0; i < 64; ++i) {
             auto c = static_cast<unsigned char>(kAlphabet[i]);
             auto v = static_cast<uint32_t>(i);
-            d[0][c] = v << 18;
-            d[1][c] = v << 12;
-            d[2][c] = v << 6;
-            d[3][c] = v;
+            if (kLittleEndian) {
+                d[0][c] = v << 2;
+                d[1][c] = (v >> 4) | ((v & 15) << 12);
+                d[2][c] = ((v >> 2) << 8) | ((v & 3) << 22);
+                d[3][c] = v << 16;
+            } else {
+                d[0][c] = v << 18;
+                d[1][c] = v << 12;
+                d[2][c] = v << 6;
+                d[3][c] = v;
+            }
         }
     }
 };
@@ -69,7 +86,18 @@ int EncodeBase64Line(const unsigned char* input, char* output, int n) {
     if (!input || !output || n <= 0) return 0;
     const unsigned char* in = input;
     char* out = output;
-    for (int groups = n / 3; groups > 0; --groups) {
+    int groups = n / 3;
+    for (; groups >= 2; groups -= 2) {  // six bytes, eight characters
+        uint64_t v = (uint64_t{in[0]} << 40) | (uint64_t{in[1]} << 32) | (uint64_t{in[2]} << 24) |
+                     (uint64_t{in[3]} << 16) | (uint64_t{in[4]} << 8) | in[5];
+        memcpy(out, kPairs.c + 2 * ((v >> 36) & 0xFFF), 2);
+        memcpy(out + 2, kPairs.c + 2 * ((v >> 24) & 0xFFF), 2);
+        memcpy(out + 4, kPairs.c + 2 * ((v >> 12) & 0xFFF), 2);
+        memcpy(out + 6, kPairs.c + 2 * (v & 0xFFF), 2);
+        in += 6;
+        out += 8;
+    }
+    if (groups) {
         uint32_t v = (uint32_t{in[0]} << 16) | (uint32_t{in[1]} << 8) | in[2];
         PutGroup(out, v);
         in += 3;
@@ -107,9 +135,15 @@ int DecodeBase64Line(const char* text, unsigned char* output, int len) {
     for (int g = 0; g < groups; ++g) {
         uint32_t v =
             kDecode.d[0][in[0]] | kDecode.d[1][in[1]] | kDecode.d[2][in[2]] | kDecode.d[3][in[3]];
-        out[0] = static_cast<unsigned char>(v >> 16);
-        out[1] = static_cast<unsigned char>(v >> 8);
-        out[2] = static_cast<unsigned char>(v);
+        if (kLittleEndian) {
+            // The fourth byte lands on the next group, or on the bytes
+            // cleared below: the output area always has room for it.
+            memcpy(out, &v, 4);
+        } else {
+            out[0] = static_cast<unsigned char>(v >> 16);
+            out[1] = static_cast<unsigned char>(v >> 8);
+            out[2] = static_cast<unsigned char>(v);
+        }
         in += 4;
         out += 3;
     }

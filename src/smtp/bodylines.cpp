@@ -81,15 +81,25 @@ void ResetTextReader(Channel* ch) {
     ch->Lookahead = 0;
 }
 
-int ReadTextByte(Channel* ch) {
-    if (!ch) return 0;
+namespace {
+
+// The body reader proper; refillMark is the hard line limit, read once per
+// line by the line builder.
+int NextByte(Channel* ch, int refillMark) {
     char* const buffer = ch->TextBuffer;
-    int limit = Clamp(ch->TextLimit, 0, kBlockBytes);
-    int pos = Clamp(ch->TextPos, 0, limit);
+    int pos = ch->TextPos;
+    int limit = ch->TextLimit;
+    // Fast path: plenty left in the block.
+    if (pos >= 0 && pos < limit && limit <= kBlockBytes && limit - pos > refillMark) {
+        ch->TextPos = pos + 1;
+        return static_cast<unsigned char>(buffer[pos]);
+    }
+    limit = Clamp(limit, 0, kBlockBytes);
+    pos = Clamp(pos, 0, limit);
 
     // Refill while a whole line's worth is still unread, so that the line
     // builder never runs dry in the middle of a line.
-    if (!ch->TextEnd && limit - pos <= HardLimit()) {
+    if (!ch->TextEnd && limit - pos <= refillMark) {
         const int unread = limit - pos;
         memmove(buffer, buffer + pos, static_cast<size_t>(unread));
         pos = 0;
@@ -120,6 +130,12 @@ int ReadTextByte(Channel* ch) {
     return result;
 }
 
+}  // namespace
+
+int ReadTextByte(Channel* ch) {
+    return ch ? NextByte(ch, HardLimit()) : 0;
+}
+
 int ReadTextLine(Channel* ch, char* out) {
     if (!ch || !out) return -1;
     const bool quoted = ch->BodyFormat != 0 && ch->BodyFormat != 2;
@@ -129,6 +145,7 @@ int ReadTextLine(Channel* ch, char* out) {
     const int hard = quoted ? (HardLimit() < kMaxQuotedLimit ? HardLimit() : kMaxQuotedLimit)
                             : (wrap ? HardLimit() : kMaxLineChars);
     const int soft = LibrarySettings.LineSoft;
+    const int refillMark = HardLimit();
 
     int taken = 0;
     int len = 0;
@@ -138,7 +155,7 @@ int ReadTextLine(Channel* ch, char* out) {
             c = static_cast<unsigned char>(ch->Lookahead);
             ch->Lookahead = 0;
         } else {
-            c = ReadTextByte(ch);
+            c = NextByte(ch, refillMark);
         }
         if (c == 0) break;
         ++taken;
@@ -161,7 +178,7 @@ int ReadTextLine(Channel* ch, char* out) {
             out[len++] = kHexUpper[c >> 4];
             out[len++] = kHexUpper[c & 15];
         }
-        const int next = ReadTextByte(ch);
+        const int next = NextByte(ch, refillMark);
         ch->Lookahead = static_cast<char>(next);
         if (len >= hard || (len == hard - 1 && next != '.')) {
             // A soft break one short of the limit waits for a '.', so that
