@@ -1,0 +1,579 @@
+// The incoming decoder: encoded words, attachment names and paths on their
+// own, then downloads of messages shaped the way real mailers write them
+// (nested multiparts, quoted-printable, inline parts, enclosed messages,
+// folded parameters, hostile names), checked file by file.
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "engine/engine.h"
+#include "platform/platform.h"
+#include "pop3/decoder.h"
+#include "pop3_wire.h"
+
+using namespace vok;
+using vok_test::Contains;
+using vok_test::Pop3Wire;
+using vok_test::ReadFile;
+using vok_test::ScriptServer;
+using vok_test::Stuffed;
+
+namespace {
+
+std::string Base64(const std::string& in) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < in.size(); i += 3) {
+        uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(in[i])) << 16;
+        if (i + 1 < in.size()) v |= static_cast<uint32_t>(static_cast<uint8_t>(in[i + 1])) << 8;
+        if (i + 2 < in.size()) v |= static_cast<uint8_t>(in[i + 2]);
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += i + 1 < in.size() ? kAlphabet[(v >> 6) & 63] : '=';
+        out += i + 2 < in.size() ? kAlphabet[v & 63] : '=';
+    }
+    return out;
+}
+
+// Base64 broken into lines of `width` characters, each ended by CR LF.
+std::string Base64Lines(const std::string& in, size_t width = 76) {
+    std::string all = Base64(in);
+    std::string out;
+    for (size_t i = 0; i < all.size(); i += width) out += all.substr(i, width) + "\r\n";
+    return out;
+}
+
+// Every byte value, a few times over: what a PDF or image looks like to us.
+std::string Binary(size_t size, int seed = 0) {
+    std::string out = "%PDF-1.4\n";
+    for (size_t i = 0; out.size() < size; ++i) out += static_cast<char>((i * 7 + seed) & 0xFF);
+    return out;
+}
+
+std::string Note(const std::string& path) { return "[Attachment saved to \"" + path + "\"]\r\n"; }
+
+// --- Pieces on plain text ----------------------------------------------------------
+
+TEST(DecoderText, EncodedWordsAreDecodedInPlace) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"Subject: =?iso-8859-1?q?Caf=E9?=\r\n", "Subject: Caf\xE9\r\n"},
+        // The text after a B word stays.
+        {"Subject: =?iso-8859-1?b?SGVsbG8=?= world\r\n", "Subject: Hello world\r\n"},
+        // '_' is a space in a Q word; "=5F" is a real underscore.
+        {"Subject: =?ISO-8859-1?Q?Gr=FC=DFe_aus=5FBerlin?=\r\n", "Subject: Gr\xFC\xDF" "e aus_Berlin\r\n"},
+        // Two words, each by its own encoding; text around them kept.
+        {"From: =?iso-8859-1?q?J=F6rg?= und =?iso-8859-1?b?QW5uYQ==?= <a=b@x.org>\r\n",
+         "From: J\xF6rg und Anna <a=b@x.org>\r\n"},
+        // Other character sets pass unchanged.
+        {"Subject: =?UTF-8?B?SGVsbG8=?=\r\n", "Subject: =?UTF-8?B?SGVsbG8=?=\r\n"},
+        // A word that never ends is left alone.
+        {"Subject: =?iso-8859-1?q?open\r\n", "Subject: =?iso-8859-1?q?open\r\n"},
+        // "=00" cannot put a NUL into a header line.
+        {"Subject: =?iso-8859-1?q?a=00b?=\r\n", "Subject: ab\r\n"},
+    };
+    for (const Case& c : cases) {
+        char line[256];
+        strcpy(line, c.in);
+        int n = DecodeIsoWords(line);
+        EXPECT_STREQ(line, c.out) << c.in;
+        EXPECT_EQ(n, static_cast<int>(strlen(c.out)));
+    }
+    EXPECT_EQ(FindIsoWord("x =?ISO-8859-1?Q?a?="), 1);
+    EXPECT_EQ(FindIsoWord("x =?iso-8859-1?B?YQ==?="), 2);
+    EXPECT_EQ(FindIsoWord("x =?utf-8?q?a?="), 0);
+}
+
+TEST(DecoderText, AttachmentNamesNeverLeaveTheFolder) {
+    struct Case {
+        const char* in;
+        const char* out;  // null: no usable name
+    } cases[] = {
+        {"report.pdf", "report.pdf"}, {"../../x", "x"},       {"C:\\evil", "evil"},
+        {"/etc/passwd", "passwd"},    {"..\\tmp\\x.txt", "x.txt"}, {"C:x.txt", "x.txt"},
+        {"\\x", "x"},                 {"..", nullptr},        {".", nullptr},
+        {"dir/", nullptr},            {"a/..", nullptr},      {"", nullptr},
+    };
+    for (const Case& c : cases) {
+        char name[64];
+        strcpy(name, c.in);
+        int ok = CleanAttachName(name);
+        if (c.out) {
+            EXPECT_EQ(ok, 1) << c.in;
+            EXPECT_STREQ(name, c.out) << c.in;
+        } else {
+            EXPECT_EQ(ok, 0) << c.in;
+        }
+    }
+}
+
+TEST(DecoderText, PathsAreJoinedOrRefused) {
+    const std::string sep(1, plat::PathSeparator());
+    char out[300];
+    EXPECT_EQ(JoinPath(out, 128, "att", "", "a.pdf"), 9);
+    EXPECT_EQ(std::string(out), "att" + sep + "a.pdf");
+    EXPECT_EQ(JoinPath(out, 128, "att/", "3-", "a.pdf"), 11);
+    EXPECT_STREQ(out, "att/3-a.pdf");
+    // An empty folder still gets its separator.
+    EXPECT_EQ(JoinPath(out, 128, "", "", "1.txt"), 6);
+    EXPECT_EQ(std::string(out), sep + "1.txt");
+    // 128 characters fit, 129 do not.
+    std::string dir(122, 'd');
+    EXPECT_EQ(JoinPath(out, 128, dir.c_str(), "", "a.pdf"), 128);
+    EXPECT_EQ(JoinPath(out, 128, dir.c_str(), "", "ab.pdf"), -1);
+    EXPECT_STREQ(out, "");
+}
+
+// --- Messages over the wire ---------------------------------------------------------
+
+class Decoder : public Pop3Wire {
+protected:
+    std::string att;
+    std::string sep = std::string(1, plat::PathSeparator());
+
+    void SetUp() override {
+        Pop3Wire::SetUp();
+        att = dir.file("att");
+        std::filesystem::create_directory(att);
+    }
+    std::string Saved(const std::string& name) { return ReadFile(att + "/" + name); }
+    bool Exists(const std::string& path) { return std::filesystem::exists(path); }
+    std::string SavedNames() {
+        char names[1100];
+        vokDebug(0, 29, names, 1024);
+        return names;
+    }
+    std::string AttPath(const std::string& name) { return att + sep + name; }
+};
+
+const char kHeader[] =
+    "Return-Path: <bob@example.org>\r\n"
+    "From: Bob <bob@example.org>\r\n"
+    "To: Ann <ann@example.com>\r\n"
+    "Subject: Quarterly report\r\n"
+    "MIME-Version: 1.0\r\n";
+const char kHeaderOut[] =
+    "Return-Path: <bob@example.org>\r\n"
+    "From: Bob <bob@example.org>\r\n"
+    "To: Ann <ann@example.com>\r\n"
+    "Subject: Quarterly report\r\n"
+    "MIME-Version: 1.0\r\n"
+    "\r\n";
+
+TEST_F(Decoder, MixedTextAndPdf) {
+    const std::string pdf = Binary(5000);
+    const std::string b64 = Base64Lines(pdf);
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed;\r\n"
+                            "\tboundary=\"----=_Part_0_1234.5678\"\r\n"
+                            "Date: Mon, 7 Dec 2026 09:00:00 +0100\r\n"
+                            "\r\n"
+                            "This is a multi-part message in MIME format.\r\n"
+                            "------=_Part_0_1234.5678\r\n"
+                            "Content-Type: text/plain; charset=us-ascii\r\n"
+                            "Content-Transfer-Encoding: 7bit\r\n"
+                            "\r\n"
+                            "Hello Ann,\r\n"
+                            ".the report is attached.\r\n"
+                            "\r\n"
+                            "------=_Part_0_1234.5678\r\n"
+                            "Content-Type: application/pdf; name=\"report.pdf\"\r\n"
+                            "Content-Transfer-Encoding: base64\r\n"
+                            "Content-Disposition: attachment; filename=\"report.pdf\"\r\n"
+                            "\r\n" +
+                            b64 +
+                            "------=_Part_0_1234.5678--\r\n"
+                            "\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("report.pdf"), pdf);
+    const std::string text = "Hello Ann,\r\n.the report is attached.\r\n\r\n";
+    EXPECT_EQ(Mail(), kHeaderOut + text + Note(AttPath("report.pdf")));
+    EXPECT_EQ(SavedNames(), "report.pdf");
+    EXPECT_EQ(vokStatistics(0, 22), 1);
+    EXPECT_EQ(vokStatistics(0, 11), static_cast<int>(b64.size()));
+    // Message text taken in: the status line and every line written.
+    const std::string status = "+OK " + std::to_string(msg.size()) + " octets\r\n";
+    EXPECT_EQ(vokStatistics(0, 10), static_cast<int>(status.size() + strlen(kHeaderOut) + text.size()));
+    std::string log = Log();
+    for (const char* note : {"[MIME version found]\r\n", "[MIME boundary defined 24 (------=_Part_0_1234.5678)]\r\n",
+                             "[Boundary line found]\r\n", "[Encoding is 7-bit]\r\n", "[Encoding is BASE64]\r\n",
+                             "[Filename='report.pdf']\r\n", "[...decode to file...]\r\n", "[CLOSE]\r\n"})
+        EXPECT_TRUE(Contains(log, note)) << note;
+    EXPECT_TRUE(Contains(log, Note(AttPath("report.pdf"))));
+}
+
+TEST_F(Decoder, AlternativeInsideMixed) {
+    const std::string data = Binary(300, 3);
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed; boundary=\"------------mixed123\"\r\n"
+                            "\r\n"
+                            "--------------mixed123\r\n"
+                            "Content-Type: multipart/alternative;\r\n"
+                            " boundary=\"------------alt456\"\r\n"
+                            "\r\n"
+                            "--------------alt456\r\n"
+                            "Content-Type: text/plain; charset=UTF-8; format=flowed\r\n"
+                            "Content-Transfer-Encoding: 7bit\r\n"
+                            "\r\n"
+                            "Plain text.\r\n"
+                            "--------------alt456\r\n"
+                            "Content-Type: text/html; charset=UTF-8\r\n"
+                            "Content-Transfer-Encoding: quoted-printable\r\n"
+                            "\r\n"
+                            "<p>HTML =3D text, soft=\r\n"
+                            " break</p>\r\n"
+                            "--------------alt456--\r\n"
+                            "\r\n"
+                            "--------------mixed123\r\n"
+                            "Content-Type: application/octet-stream; name=\"data.bin\"\r\n"
+                            "Content-Disposition: attachment; filename=\"data.bin\"\r\n"
+                            "Content-Transfer-Encoding: base64\r\n"
+                            "\r\n" +
+                            Base64Lines(data) + "--------------mixed123--\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("data.bin"), data);
+    EXPECT_EQ(Mail(), kHeaderOut + std::string("Plain text.\r\n<p>HTML = text, soft break</p>\r\n") +
+                          Note(AttPath("data.bin")));
+    EXPECT_TRUE(Contains(Log(), "[Alternate MIME boundary defined 20 (--------------alt456)]\r\n"));
+}
+
+TEST_F(Decoder, ThreeNestingLevels) {
+    // mixed > alternative > related (HTML with an inline image), then a PDF.
+    // Each closing boundary ends its own level only.
+    const std::string png = Binary(2000, 1);
+    const std::string pdf = Binary(3000, 2);
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed; boundary=\"A\"\r\n"
+                            "\r\n"
+                            "--A\r\n"
+                            "Content-Type: multipart/alternative; boundary=\"B\"\r\n"
+                            "\r\n"
+                            "--B\r\n"
+                            "Content-Type: text/plain\r\n"
+                            "\r\n"
+                            "See the logo.\r\n"
+                            "--B\r\n"
+                            "Content-Type: multipart/related; type=\"text/html\"; boundary=\"C\"\r\n"
+                            "\r\n"
+                            "--C\r\n"
+                            "Content-Type: text/html\r\n"
+                            "\r\n"
+                            "<img src=\"cid:logo\">\r\n"
+                            "--C\r\n"
+                            "Content-Type: image/png; name=\"logo.png\"\r\n"
+                            "Content-Transfer-Encoding: base64\r\n"
+                            "Content-ID: <logo>\r\n"
+                            "\r\n" +
+                            Base64Lines(png) +
+                            "--C--\r\n"
+                            "--B--\r\n"
+                            "--A\r\n"
+                            "Content-Type: application/pdf; name=\"doc.pdf\"\r\n"
+                            "Content-Transfer-Encoding: base64\r\n"
+                            "\r\n" +
+                            Base64Lines(pdf) + "--A--\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("logo.png"), png);
+    EXPECT_EQ(Saved("doc.pdf"), pdf);
+    EXPECT_EQ(SavedNames(), "logo.png,doc.pdf");
+    EXPECT_EQ(Mail(), kHeaderOut + std::string("See the logo.\r\n<img src=\"cid:logo\">\r\n") +
+                          Note(AttPath("logo.png")) + Note(AttPath("doc.pdf")));
+}
+
+TEST_F(Decoder, QuotedPrintableSinglePart) {
+    const std::string msg =
+        "From: x@example.org\r\n"
+        "Subject: =?iso-8859-1?q?Caf=E9?=\r\n"
+        "MIME-Version: 1.0\r\n"
+        "Content-Type: text/plain; charset=iso-8859-1\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n"
+        "X-Mailer: something\r\n"
+        "To: y@example.org\r\n"
+        "\r\n"
+        "caf=E9 cr=C3=A8me soft=\r\n"
+        " break\r\n"
+        "last=3D line\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Mail(),
+              "From: x@example.org\r\n"
+              "Subject: Caf\xE9\r\n"
+              "MIME-Version: 1.0\r\n"
+              "To: y@example.org\r\n"
+              "\r\n"
+              "caf\xE9 cr\xC3\xA8me soft break\r\n"
+              "last= line\r\n");
+    EXPECT_TRUE(Contains(Log(), "[MIME w/o boundary]\r\n"));
+}
+
+TEST_F(Decoder, InlinePartsGoIntoTheMessage) {
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed; boundary=\"b\"\r\n"
+                            "\r\n"
+                            "--b\r\n"
+                            "Content-Type: text/plain\r\n"
+                            "Content-Transfer-Encoding: base64\r\n"
+                            "Content-Disposition: inline\r\n"
+                            "\r\n" +
+                            Base64Lines("Shown in the message.\r\n+OK even this line.\r\n") +
+                            "--b\r\n"
+                            "Content-Type: text/plain\r\n"
+                            "Content-Transfer-Encoding: base64\r\n"
+                            "Content-Disposition: inline; filename=\"x.txt\"\r\n"
+                            "\r\n" +
+                            Base64Lines("Saved to a file.\r\n") +
+                            "--b\r\n"
+                            "Content-Type: text/plain\r\n"
+                            "Content-Disposition: attachment; filename=\"inline.txt\"\r\n"
+                            "\r\n"
+                            "not inline at all\r\n"
+                            "--b--\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("x.txt"), "Saved to a file.\r\n");
+    EXPECT_EQ(Saved("inline.txt"), "not inline at all\r\n");
+    EXPECT_EQ(Mail(), kHeaderOut + std::string("Shown in the message.\r\n+OK even this line.\r\n") +
+                          Note(AttPath("x.txt")) + Note(AttPath("inline.txt")));
+}
+
+TEST_F(Decoder, EnclosedMessage) {
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed; boundary=\"outer\"\r\n"
+                            "\r\n"
+                            "--outer\r\n"
+                            "Content-Type: text/plain\r\n"
+                            "\r\n"
+                            "Forwarded below.\r\n"
+                            "--outer\r\n"
+                            "Content-Type: message/rfc822\r\n"
+                            "\r\n"
+                            "From: carl@example.net\r\n"
+                            "Subject: inner\r\n"
+                            "MIME-Version: 1.0\r\n"
+                            "Content-Type: multipart/mixed; boundary=\"inner\"\r\n"
+                            "\r\n"
+                            "--inner\r\n"
+                            "Content-Type: text/plain\r\n"
+                            "\r\n"
+                            "inner text\r\n"
+                            "--inner\r\n"
+                            "Content-Type: text/plain; name=\"note.txt\"\r\n"
+                            "Content-Transfer-Encoding: base64\r\n"
+                            "\r\n" +
+                            Base64Lines("a note\r\n") +
+                            "--inner--\r\n"
+                            "\r\n"
+                            "--outer--\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("note.txt"), "a note\r\n");
+    EXPECT_EQ(Mail(), kHeaderOut + std::string("Forwarded below.\r\n\r\ninner text\r\n") +
+                          Note(AttPath("note.txt")));
+    EXPECT_TRUE(Contains(Log(), "[Ignoring blank line]\r\n"));
+}
+
+TEST_F(Decoder, UnquotedBoundariesInAnyLetterCase) {
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed; boundary=simple\r\n"
+                            "\r\n"
+                            "--SIMPLE\r\n"
+                            "Content-Type: multipart/alternative; boundary=inner42; x=\"y\"\r\n"
+                            "\r\n"
+                            "--Inner42\r\n"
+                            "Content-Type: text/plain\r\n"
+                            "\r\n"
+                            "one\r\n"
+                            "--inner42--\r\n"
+                            "--simple\r\n"
+                            "Content-Type: text/plain; name=two.txt; x=\"decoy\"\r\n"
+                            "\r\n"
+                            "two\r\n"
+                            "--Simple--\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("two.txt"), "two\r\n");
+    EXPECT_EQ(Mail(), kHeaderOut + std::string("one\r\n") + Note(AttPath("two.txt")));
+}
+
+TEST_F(Decoder, FoldedParametersAndEncodedNames) {
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed;\r\n"
+                            " charset=\"us-ascii\";\r\n"
+                            " boundary=\"folded\"\r\n"
+                            "\r\n"
+                            "--folded\r\n"
+                            "Content-Type: application/octet-stream\r\n"
+                            "Content-Disposition: attachment;\r\n"
+                            "\tfilename=\"a long folded name.txt\"\r\n"
+                            "\r\n"
+                            "first\r\n"
+                            "--folded\r\n"
+                            "Content-Type: text/plain;\r\n"
+                            " name=\"=?iso-8859-1?q?r=E9sum=E9.txt?=\"\r\n"
+                            "\r\n"
+                            "second\r\n"
+                            "--folded\r\n"
+                            "Content-Type: text/plain\r\n"
+                            "Content-Disposition: attachment; filename=\"=?ISO-8859-1?B?ZGF0YS5iaW4=?=\"\r\n"
+                            "\r\n"
+                            "third\r\n"
+                            "--folded--\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("a long folded name.txt"), "first\r\n");
+    EXPECT_EQ(Saved("r\xE9sum\xE9.txt"), "second\r\n");
+    EXPECT_EQ(Saved("data.bin"), "third\r\n");
+    EXPECT_EQ(SavedNames(), "a long folded name.txt,r\xE9sum\xE9.txt,data.bin");
+}
+
+TEST_F(Decoder, EncodedSubjectsAreWrittenDecoded) {
+    const std::string msg =
+        "From: =?iso-8859-1?q?J=F6rg?= <j@example.org>\r\n"
+        "Subject: =?ISO-8859-1?Q?Gr=FC=DFe?=\r\n"
+        " =?ISO-8859-1?Q?_aus_Berlin?=\r\n"
+        "X-Other: =?iso-8859-1?q?left_alone?=\r\n"
+        "\r\n"
+        "body\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Mail(),
+              "From: J\xF6rg <j@example.org>\r\n"
+              "Subject: Gr\xFC\xDF" "e aus Berlin\r\n"
+              "X-Other: =?iso-8859-1?q?left_alone?=\r\n"
+              "\r\n"
+              "body\r\n");
+    // After MIME-Version too, with the text after a B word kept.
+    ASSERT_EQ(Fetch("MIME-Version: 1.0\r\nSubject: =?iso-8859-1?b?SGVsbG8=?= world\r\n\r\nbody\r\n", att),
+              0);
+    EXPECT_EQ(Mail(), "MIME-Version: 1.0\r\nSubject: Hello world\r\n\r\nbody\r\n");
+}
+
+TEST_F(Decoder, HostileNamesStayInTheAttachmentFolder) {
+    std::string msg = std::string(kHeader) + "Content-Type: multipart/mixed; boundary=\"h\"\r\n\r\n";
+    for (const char* name : {"../../x.txt", "C:\\\\evil.txt", "/etc/passwd", "=?iso-8859-1?b?Li4vLi4veS50eHQ=?="}) {
+        msg += std::string("--h\r\nContent-Type: text/plain; name=\"") + name + "\"\r\n" +
+               "Content-Transfer-Encoding: base64\r\n\r\n" + Base64Lines(std::string("from ") + name);
+    }
+    msg += "--h\r\nContent-Type: text/plain; name=\"..\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+           Base64Lines("dots") + "--h--\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("x.txt"), "from ../../x.txt");
+    EXPECT_EQ(Saved("evil.txt"), "from C:\\\\evil.txt");
+    EXPECT_EQ(Saved("passwd"), "from /etc/passwd");
+    EXPECT_EQ(Saved("y.txt"), "from =?iso-8859-1?b?Li4vLi4veS50eHQ=?=");
+    EXPECT_FALSE(Exists(dir.file("x.txt")));
+    EXPECT_FALSE(Exists(dir.file("y.txt")));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(att), std::filesystem::directory_iterator()), 4);
+    // ".." is no name: the part stays in the message, undecoded.
+    EXPECT_TRUE(Contains(Mail(), Base64Lines("dots")));
+}
+
+TEST_F(Decoder, PartWhoseFileCannotBeCreated) {
+    const std::string body = Base64Lines("payload bytes");
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed; boundary=\"p\"\r\n"
+                            "\r\n"
+                            "--p\r\n"
+                            "Content-Type: application/octet-stream; name=\"a.bin\"\r\n"
+                            "Content-Transfer-Encoding: base64\r\n"
+                            "\r\n" +
+                            body + "--p--\r\n";
+    std::string missing = dir.file("missing");
+    ASSERT_EQ(Fetch(msg, missing), 0);
+    EXPECT_EQ(Mail(), kHeaderOut + body);
+    EXPECT_TRUE(Contains(Log(), "[Cannot open '" + missing + sep + "a.bin']\r\n"));
+    EXPECT_EQ(vokStatistics(0, 22), 0);
+    // A path longer than 128 characters is refused, not cut.
+    std::string deep = att + "/" + std::string(100, 'd');
+    std::filesystem::create_directory(deep);
+    ASSERT_EQ(Fetch(msg, deep), 0);
+    EXPECT_EQ(Mail(), kHeaderOut + body);
+    EXPECT_TRUE(Contains(Log(), "[Cannot open '" + deep + sep + "a.bin']\r\n"));
+    EXPECT_TRUE(std::filesystem::is_empty(deep));
+}
+
+TEST_F(Decoder, UnnamedPartsNumbersAndNotes) {
+    const std::string unnamedBody = Base64Lines("no name here");
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed; boundary=\"u\"\r\n"
+                            "\r\n"
+                            "--u\r\n"
+                            "Content-Type: application/octet-stream\r\n"
+                            "Content-Transfer-Encoding: base64\r\n"
+                            "\r\n" +
+                            unnamedBody +
+                            "--u\r\n"
+                            "Content-Type: text/plain; name=\"a.txt\"\r\n"
+                            "\r\n"
+                            "first a\r\n"
+                            "--u\r\n"
+                            "Content-Type: text/plain; name=\"a.txt\"\r\n"
+                            "\r\n"
+                            "second a\r\n"
+                            "--u--\r\n";
+    // Unnamed base64 stays in the message; two parts of one name share a file.
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Mail(), kHeaderOut + unnamedBody + Note(AttPath("a.txt")) + Note(AttPath("a.txt")));
+    EXPECT_EQ(Saved("a.txt"), "second a\r\n");
+    EXPECT_EQ(SavedNames(), "a.txt,a.txt");
+    EXPECT_EQ(vokStatistics(0, 22), 2);
+
+    // Saved unnamed, numbered from the channel's count, notes hidden, and
+    // the names joined by another delimiter.
+    vokIntegerParam(0, VOK_SAVE_UNNAMED, 1);
+    vokIntegerParam(0, VOK_NUMBER_ATTACHMENTS, 1);
+    vokIntegerParam(0, VOK_HIDE_ATTACH_NOTE, 1);
+    vokIntegerParam(0, VOK_ATTACH_DELIMITER, ';');
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("3-incoming.mai"), "no name here");
+    EXPECT_EQ(Saved("4-a.txt"), "first a\r\n");
+    EXPECT_EQ(Saved("5-a.txt"), "second a\r\n");
+    EXPECT_EQ(SavedNames(), "3-incoming.mai;4-a.txt;5-a.txt");
+    EXPECT_EQ(Mail(), kHeaderOut);
+    EXPECT_TRUE(Contains(Log(), Note(AttPath("5-a.txt"))));
+
+    // A single-part base64 body is "noname".
+    ASSERT_EQ(Fetch("MIME-Version: 1.0\r\nContent-Transfer-Encoding: base64\r\n\r\n" + unnamedBody, att), 0);
+    EXPECT_EQ(Saved("6-noname"), "no name here");
+}
+
+TEST_F(Decoder, Base64OfAnyLineLength) {
+    // Lines that split the 4-character groups, and stray white space.
+    const std::string data = Binary(1000, 5);
+    std::string lines = Base64Lines(data, 70);
+    lines.insert(lines.find("\r\n") + 2, " \t");
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed; boundary=\"z\"\r\n"
+                            "\r\n"
+                            "--z\r\n"
+                            "Content-Type: application/octet-stream; name=\"odd.bin\"\r\n"
+                            "Content-Transfer-Encoding: base64\r\n"
+                            "\r\n" +
+                            lines + "--z--\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("odd.bin"), data);
+}
+
+TEST_F(Decoder, CloseFinishesAnAttachmentBeingWritten) {
+    const std::string msg = std::string(kHeader) +
+                            "Content-Type: multipart/mixed; boundary=\"c\"\r\n"
+                            "\r\n"
+                            "--c\r\n"
+                            "Content-Type: text/plain; name=\"half.txt\"\r\n"
+                            "\r\n"
+                            "first half\r\n";
+    ScriptServer srv;
+    Login(srv).Expect("RETR 1\r\n").Send("+OK\r\n" + msg).Expect("QUIT\r\n").Send("+OK bye\r\n");
+    ASSERT_EQ(Connect(srv), 0);
+    vokIntegerParam(0, VOK_AUTO_CALL, 0);
+    ASSERT_EQ(vokGetEmailFile(0, 1, "mail.txt", dir.path().c_str(), att.c_str()), 0);
+    vok::LibrarySettings.ReadWait = 20;
+    for (int i = 0; i < 2000 && Saved("half.txt") != "first half\r\n"; ++i) {
+        ASSERT_GT(vokDriver(0), 0);
+        plat::SleepMs(1);
+    }
+    vokIntegerParam(0, VOK_AUTO_CALL, 1);
+    EXPECT_EQ(vokClose(0), 0);
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+    EXPECT_EQ(Saved("half.txt"), "first half\r\n");
+    EXPECT_EQ(Mail(), kHeaderOut + Note(AttPath("half.txt")));
+    EXPECT_EQ(vokStatistics(0, 22), 1);
+}
+
+}  // namespace
