@@ -6,6 +6,7 @@
 #include "frame/channel.h"
 #include "frame/memory.h"
 #include "platform/sockets.h"
+#include "smtp/bodylines.h"
 #include "vok32.h"
 
 namespace vok {
@@ -74,6 +75,12 @@ extern "C" VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, i
     if (int rc = LookupChannel(channel, &ch)) return rc;
     if (size < 1) return 0;
     switch (code) {
+        case -12: {
+            char date[96];
+            FormatDateLine(date);
+            CopyOut(buffer, size, date, 95);
+            return 0;
+        }
         case 23: {
             int n = CopyOut(buffer, size, ch->LastReply, kNameChars);
             // The length without the line end, which stays in the buffer.
