@@ -171,6 +171,15 @@ TEST_F(BodyLines, QuotedEscapes) {
     EXPECT_EQ(Lines(), (L{"a=09b=E9=3Dc ~"}));
 }
 
+TEST_F(BodyLines, QuotedBlankAtTheLineEndIsEncoded) {
+    FromMemory("end \r\nmid dle \t\nlast ", 1);
+    EXPECT_EQ(Lines(), (L{"end=20", "mid dle =09", "last=20"}));
+    // Next to the limit it still ends up encoded, the soft break behind it.
+    std::string x75(75, 'x');
+    FromMemory(x75 + " \r\n" + x75 + "y \r\n", 1);
+    EXPECT_EQ(Lines(), (L{x75 + "=20=", "", x75 + "y =", ""}));
+}
+
 TEST_F(BodyLines, QuotedSoftBreaks) {
     std::string x77(77, 'x');
     FromMemory(x77 + "\r\nz\r\n", 4);

@@ -180,9 +180,19 @@ int ReadTextLine(Channel* ch, char* out) {
         }
         const int next = NextByte(ch, refillMark);
         ch->Lookahead = static_cast<char>(next);
-        if (len >= hard || (len == hard - 1 && next != '.')) {
-            // A soft break one short of the limit waits for a '.', so that
-            // the dot stays on this line rather than opening the next.
+        // A soft break one short of the limit waits for a '.', so that the
+        // dot stays on this line rather than opening the next.
+        bool softBreak = len >= hard || (len == hard - 1 && next != '.');
+        if (c == ' ' && !softBreak && (next == '\r' || next == '\n' || next == 0)) {
+            // Rule (3) of the same section: a blank that ends a line may be
+            // stripped on the way, and decoders must strip it, so it goes
+            // out encoded.
+            out[len - 1] = '=';
+            out[len++] = '2';
+            out[len++] = '0';
+            softBreak = len >= hard - 1;
+        }
+        if (softBreak) {
             out[len++] = '=';
             break;
         }
