@@ -21,6 +21,25 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
 fi
 
+# Dovecot's POP3 server for the POP3 integration tests, which start a private
+# instance of their own. Installing the package must not start the system's
+# daemon on port 110: policy-rc.d forbids it for the time of the install.
+if ! dpkg -s dovecot-pop3d >/dev/null 2>&1; then
+  echo "== installing: dovecot-pop3d"
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  made_policy=0
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
+    $SUDO chmod 755 /usr/sbin/policy-rc.d
+    made_policy=1
+  fi
+  $SUDO apt-get update -q
+  rc=0
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q dovecot-pop3d || rc=$?
+  if [ "$made_policy" -eq 1 ]; then $SUDO rm -f /usr/sbin/policy-rc.d; fi
+  [ "$rc" -eq 0 ] || exit "$rc"
+fi
+
 jobs=$(nproc 2>/dev/null || echo 2)
 
 run_suite() {

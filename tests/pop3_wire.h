@@ -2,6 +2,7 @@
 // timings, a scripted login, and a one-call download of a message.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "frame/channel.h"
@@ -25,6 +26,36 @@ inline std::string Stuffed(const std::string& message) {
         at = end;
     }
     return out + ".\r\n";
+}
+
+inline std::string Base64(const std::string& in) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < in.size(); i += 3) {
+        uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(in[i])) << 16;
+        if (i + 1 < in.size()) v |= static_cast<uint32_t>(static_cast<uint8_t>(in[i + 1])) << 8;
+        if (i + 2 < in.size()) v |= static_cast<uint8_t>(in[i + 2]);
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += i + 1 < in.size() ? kAlphabet[(v >> 6) & 63] : '=';
+        out += i + 2 < in.size() ? kAlphabet[v & 63] : '=';
+    }
+    return out;
+}
+
+// Base64 broken into lines of `width` characters, each ended by CR LF.
+inline std::string Base64Lines(const std::string& in, size_t width = 76) {
+    std::string all = Base64(in);
+    std::string out;
+    for (size_t i = 0; i < all.size(); i += width) out += all.substr(i, width) + "\r\n";
+    return out;
+}
+
+// Every byte value, a few times over: what a PDF or image looks like to us.
+inline std::string Binary(size_t size, int seed = 0) {
+    std::string out = "%PDF-1.4\n";
+    for (size_t i = 0; out.size() < size; ++i) out += static_cast<char>((i * 7 + seed) & 0xFF);
+    return out;
 }
 
 inline bool Contains(const std::string& text, const std::string& part) {
