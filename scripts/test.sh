@@ -60,10 +60,11 @@ run_suite build-asan -DVOK_SANITIZE=ON
 unset ASAN_OPTIONS UBSAN_OPTIONS
 
 # --- Windows: VOK32.dll cross-built with mingw-w64, tested under Wine ---------
-# i686: the export and import check of the DLL, the LoadLibrary binding
-# program and the whole suite, run by Wine in a 32-bit prefix of the build
-# tree (made on first use, about ten seconds). x86_64: the DLL with its
-# export check and the binding program, in a 64-bit prefix.
+# i686: the export and import check of the DLL, the two binding programs
+# (LoadLibrary and import library) and the whole suite, run by Wine in a
+# 32-bit prefix of the build tree (made on first use, about ten seconds).
+# x86_64: the DLL with its export check and the two binding programs, in a
+# 64-bit prefix.
 echo "== Windows: VOK32.dll with mingw-w64, tests under Wine"
 win_start=$SECONDS
 win_packages=(mingw-w64 googletest wine wine64 wine32:i386)
@@ -90,7 +91,7 @@ run_windows() {
 }
 
 run_windows build-win32 mingw-i686.cmake ""
-run_windows build-win64 mingw-x86_64.cmake dll --target vok32 vok_loadlib
+run_windows build-win64 mingw-x86_64.cmake dll --target vok32 vok_loadlib vok_implicit
 echo "== Windows part passed in $((SECONDS - win_start)) s"
 
 echo "== all suites passed"
