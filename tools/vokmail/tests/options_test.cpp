@@ -1,0 +1,90 @@
+// The command-line parser and the address lists of vokmail.
+#include <gtest/gtest.h>
+
+#include "cli.h"
+
+namespace vokmail {
+namespace {
+
+const std::vector<OptionSpec> kSpecs = {
+    {"server", "HOST"}, {"port", "PORT"}, {"to", "ADDRESS", true}, {"delete", ""}, {"help", ""}};
+
+TEST(ParseArgs, ValuesFlagsAndPositionals) {
+    ParsedArgs a =
+        ParseArgs({"3", "--server", "mail", "--to=a@b", "--delete", "--to", "c@d", "x"}, kSpecs);
+    EXPECT_EQ(a.Get("server"), "mail");
+    EXPECT_EQ(a.All("to"), (std::vector<std::string>{"a@b", "c@d"}));
+    EXPECT_TRUE(a.Has("delete"));
+    EXPECT_FALSE(a.Has("port"));
+    EXPECT_EQ(a.Get("port", "110"), "110");
+    EXPECT_EQ(a.positional, (std::vector<std::string>{"3", "x"}));
+}
+
+TEST(ParseArgs, DoubleDashEndsOptionsAndDashHIsHelp) {
+    ParsedArgs a = ParseArgs({"-h", "--", "--server", "-1"}, kSpecs);
+    EXPECT_TRUE(a.Has("help"));
+    EXPECT_FALSE(a.Has("server"));
+    EXPECT_EQ(a.positional, (std::vector<std::string>{"--server", "-1"}));
+    // A negative number stays an argument, for the command to refuse.
+    EXPECT_EQ(ParseArgs({"-5"}, kSpecs).positional, (std::vector<std::string>{"-5"}));
+    // An empty value given with '=' is a value.
+    EXPECT_TRUE(ParseArgs({"--server="}, kSpecs).Has("server"));
+    EXPECT_EQ(ParseArgs({"--server="}, kSpecs).Get("server", "unset"), "");
+}
+
+TEST(ParseArgs, RefusesWhatItCannotRead) {
+    EXPECT_THROW(ParseArgs({"--nope"}, kSpecs), UsageError);
+    EXPECT_THROW(ParseArgs({"-x"}, kSpecs), UsageError);
+    EXPECT_THROW(ParseArgs({"--server"}, kSpecs), UsageError);      // value missing
+    EXPECT_THROW(ParseArgs({"--delete=yes"}, kSpecs), UsageError);  // flag with a value
+    EXPECT_THROW(ParseArgs({"--port", "1", "--port", "2"}, kSpecs), UsageError);
+    EXPECT_NO_THROW(ParseArgs({"--delete", "--delete"}, kSpecs));
+}
+
+TEST(ParseNumber, RangeAndForm) {
+    EXPECT_EQ(ParseNumber("25", 1, 65535, "--port"), 25);
+    EXPECT_THROW(ParseNumber("0", 1, 65535, "--port"), UsageError);
+    EXPECT_THROW(ParseNumber("65536", 1, 65535, "--port"), UsageError);
+    EXPECT_THROW(ParseNumber("25x", 1, 65535, "--port"), UsageError);
+    EXPECT_THROW(ParseNumber("", 1, 65535, "--port"), UsageError);
+    EXPECT_THROW(ParseNumber("99999999999999999999", 1, 65535, "--port"), UsageError);
+}
+
+TEST(ParseServer, HostPortForms) {
+    std::vector<OptionSpec> specs = {{"server", "HOST"}, {"port", "PORT"}};
+    ServerAddress s = ParseServer(ParseArgs({"--server", "mail.example.com"}, specs));
+    EXPECT_EQ(s.host, "mail.example.com");
+    EXPECT_EQ(s.port, 0);
+    s = ParseServer(ParseArgs({"--server", "127.0.0.1:2525"}, specs));
+    EXPECT_EQ(s.host, "127.0.0.1");
+    EXPECT_EQ(s.port, 2525);
+    s = ParseServer(ParseArgs({"--server", "127.0.0.1:2525", "--port", "26"}, specs));
+    EXPECT_EQ(s.port, 26);
+    EXPECT_THROW(ParseServer(ParseArgs({}, specs)), UsageError);
+    EXPECT_THROW(ParseServer(ParseArgs({"--server", ":25"}, specs)), UsageError);
+    EXPECT_THROW(ParseServer(ParseArgs({"--server", "h:x"}, specs)), UsageError);
+}
+
+TEST(Addresses, SplitKeepsQuotedAndBracketedCommas) {
+    EXPECT_EQ(SplitAddressList(" a@b ,, \"Doe, J\" <j@d>, <x,y@z> , "),
+              (std::vector<std::string>{"a@b", "\"Doe, J\" <j@d>", "<x,y@z>"}));
+    EXPECT_TRUE(SplitAddressList(" , ").empty());
+}
+
+TEST(Addresses, BracketsOnlyBareAddresses) {
+    EXPECT_EQ(BracketAddress(" a@b "), "<a@b>");
+    EXPECT_EQ(BracketAddress("Bob <b@c>"), "Bob <b@c>");
+    EXPECT_EQ(BracketAddress("b@c>"), "b@c>");  // left for the library to refuse
+}
+
+TEST(Addresses, ListJoinsRepeatedOptionsForTheLibrary) {
+    EXPECT_EQ(AddressList({"a@b, Bob <b@c>", "d@e"}, "to"), "<a@b>,Bob <b@c>,<d@e>");
+    EXPECT_EQ(AddressList({}, "cc"), "");
+    // The library would cut this item at its comma.
+    EXPECT_THROW(AddressList({"\"Doe, J\" <j@d>"}, "to"), UsageError);
+    EXPECT_THROW(AddressList({"<>"}, "to"), UsageError);
+    EXPECT_THROW(AddressList({"Bob <b@c"}, "to"), UsageError);
+}
+
+}  // namespace
+}  // namespace vokmail
