@@ -29,6 +29,7 @@ constexpr int kSavedNamesChars = 1024;
 constexpr int kReplyRoom = 1024;     // what one reply may use of ReplyBuffer
 constexpr int kRingSize = 1024;
 constexpr int kNestedLevels = 4;     // nested multipart boundaries the decoder tracks
+constexpr int kAttachBufferSize = 8192;  // decoded attachment bytes written at once
 
 struct Channel {
     int32_t Chan;
@@ -113,6 +114,8 @@ struct Channel {
     int32_t Base64CarryLen;  // base64 characters waiting for the rest of their group
     char Base64Carry[4];
     char RawTail[8];         // last bytes of a raw download, to see its "." line
+    int32_t AttachBufferLen;  // decoded bytes waiting to be written to FileHandle
+    char AttachBuffer[kAttachBufferSize];
     int32_t VerifyResult;
 
     uint8_t NeedWritable;

@@ -135,8 +135,19 @@ void AddSavedName(Channel* ch, const char* name) {
     CopyText(ch->SavedNames + have, name, len);
 }
 
+// Decoded attachment bytes go out in blocks rather than one write per line.
+int WriteAttachData(Channel* ch, const char* data, int n) {
+    if (n > kAttachBufferSize - ch->AttachBufferLen && FlushAttachFile(ch) < 0) return -1;
+    if (n >= kAttachBufferSize)
+        return plat::FileWrite(ch->FileHandle, data, static_cast<uint32_t>(n)) == n ? 0 : -1;
+    memcpy(ch->AttachBuffer + ch->AttachBufferLen, data, static_cast<size_t>(n));
+    ch->AttachBufferLen += n;
+    return 0;
+}
+
 // Closes an open attachment file without noting it: its part was replaced.
 void DropAttachFile(Channel* ch) {
+    FlushAttachFile(ch);
     if (ch->FileHandle > 0) plat::FileClose(ch->FileHandle);
     ch->FileHandle = 0;
     ch->Base64CarryLen = 0;
@@ -379,9 +390,7 @@ int DecodeBodyLine(Channel* ch, int32_t* length) {
         memcpy(out, line, static_cast<size_t>(*length));
         n = *length;
     }
-    if (n > 0 && ch->FileHandle > 0 &&
-        plat::FileWrite(ch->FileHandle, out, static_cast<uint32_t>(n)) != n)
-        return -1;
+    if (n > 0 && ch->FileHandle > 0 && WriteAttachData(ch, out, n) < 0) return -1;
     if (n > 0 && ch->InlineFlag && WriteMailData(ch, out, n) != n) return -1;
     LogText(ch, ch->InlineFlag ? "[...decode inline...]\r\n" : "[...decode to file...]\r\n");
     return 0;
@@ -469,6 +478,7 @@ int PartHeaderLine(Channel* ch, int32_t* length) {
 
 int BodyLine(Channel* ch, int32_t* length) {
     if (CheckBoundaryLine(ch)) {
+        if (FlushAttachFile(ch) < 0) return -1;
         CloseAttachFile(ch);
         return 0;
     }
@@ -567,6 +577,7 @@ void ResetDecoder(Channel* ch) {
     ch->PartBoundary[0] = '\0';
     ch->NestedCount = 0;
     ch->Base64CarryLen = 0;
+    ch->AttachBufferLen = 0;
     ch->FileName[0] = '\0';
     ch->AttachCount = 0;
     memset(ch->SavedNames, 0, sizeof ch->SavedNames);
@@ -594,8 +605,16 @@ int DecodeMimeLine(Channel* ch, int32_t* length) {
     return result;
 }
 
+int FlushAttachFile(Channel* ch) {
+    int32_t n = ch->AttachBufferLen;
+    ch->AttachBufferLen = 0;
+    if (n <= 0 || ch->FileHandle <= 0) return 0;
+    return plat::FileWrite(ch->FileHandle, ch->AttachBuffer, static_cast<uint32_t>(n)) == n ? 0 : -1;
+}
+
 int CloseAttachFile(Channel* ch) {
     if (ch->FileHandle <= 0) return 0;
+    FlushAttachFile(ch);
     plat::FileClose(ch->FileHandle);
     ch->FileHandle = 0;
     ch->Base64CarryLen = 0;

@@ -39,6 +39,10 @@ int DecodeMimeLine(Channel* ch, int32_t* length);
 // the file write: the bytes written, or -1.
 int32_t WriteMailData(Channel* ch, const char* data, int32_t length);
 
+// Writes out the decoded attachment bytes still held in AttachBuffer.
+// 0, or -1 when the write failed.
+int FlushAttachFile(Channel* ch);
+
 // Closes the attachment file being written, if any, and notes it: the
 // "[Attachment saved to ...]" line goes into the message file (unless
 // HideAttachNote) and the log, its name into SavedNames, and the counters

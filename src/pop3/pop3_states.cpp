@@ -368,6 +368,8 @@ int ReadRetrLine(Channel* ch, uint32_t now) {
 }
 
 int FinishFiles(Channel* ch, uint32_t) {
+    // An attachment that could not be written whole fails the download.
+    if (FlushAttachFile(ch) < 0) return EndCutOff(ch, -1);
     FinishDownload(ch);
     ch->NextState = 0;
     return 0;
