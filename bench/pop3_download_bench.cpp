@@ -45,7 +45,8 @@ const char kHead[] =
 const char kTail[] = "--bench-boundary--\r\n.\r\n";
 
 void EncodeLine(const unsigned char* in, size_t n, std::string* out) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     for (size_t i = 0; i < n; i += 3) {
         uint32_t v = static_cast<uint32_t>(in[i]) << 16;
         if (i + 1 < n) v |= static_cast<uint32_t>(in[i + 1]) << 8;
@@ -66,7 +67,8 @@ size_t MessageSize(size_t rawBytes) {
 }
 
 bool SendAll(plat::SocketHandle s, const std::string& data) {
-    return plat::SocketSend(s, data.data(), static_cast<int>(data.size())) == static_cast<int>(data.size());
+    return plat::SocketSend(s, data.data(), static_cast<int>(data.size())) ==
+           static_cast<int>(data.size());
 }
 
 std::string ReadCommand(plat::SocketHandle s) {
@@ -163,7 +165,8 @@ void BM_Pop3DownloadAndDecode(benchmark::State& state) {
             break;
         }
     }
-    if (std::filesystem::file_size(dir / "data.bin") != rawBytes) state.SkipWithError("attachment size");
+    if (std::filesystem::file_size(dir / "data.bin") != rawBytes)
+        state.SkipWithError("attachment size");
     vokClose(0);
     server.join();
     plat::SocketClose(listener, 0);
@@ -171,9 +174,15 @@ void BM_Pop3DownloadAndDecode(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * MessageSize(rawBytes)));
-    state.counters["client_cpu_s"] = benchmark::Counter(cpu / static_cast<double>(state.iterations()));
+    state.counters["client_cpu_s"] =
+        benchmark::Counter(cpu / static_cast<double>(state.iterations()));
     state.counters["peak_rss_MB"] = PeakRssMb();
 }
-BENCHMARK(BM_Pop3DownloadAndDecode)->Arg(2)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_Pop3DownloadAndDecode)
+    ->Arg(2)
+    ->Arg(20)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 }  // namespace

@@ -4,8 +4,10 @@
 // folded parameters, hostile names), checked file by file.
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 
+#include "codec/text.h"
 #include "engine/engine.h"
 #include "platform/platform.h"
 #include "pop3/decoder.h"
@@ -22,7 +24,9 @@ using vok_test::Stuffed;
 
 namespace {
 
-std::string Note(const std::string& path) { return "[Attachment saved to \"" + path + "\"]\r\n"; }
+std::string Note(const std::string& path) {
+    return "[Attachment saved to \"" + path + "\"]\r\n";
+}
 
 // --- Pieces on plain text ----------------------------------------------------------
 
@@ -35,7 +39,9 @@ TEST(DecoderText, EncodedWordsAreDecodedInPlace) {
         // The text after a B word stays.
         {"Subject: =?iso-8859-1?b?SGVsbG8=?= world\r\n", "Subject: Hello world\r\n"},
         // '_' is a space in a Q word; "=5F" is a real underscore.
-        {"Subject: =?ISO-8859-1?Q?Gr=FC=DFe_aus=5FBerlin?=\r\n", "Subject: Gr\xFC\xDF" "e aus_Berlin\r\n"},
+        {"Subject: =?ISO-8859-1?Q?Gr=FC=DFe_aus=5FBerlin?=\r\n",
+         "Subject: Gr\xFC\xDF"
+         "e aus_Berlin\r\n"},
         // Two words, each by its own encoding; text around them kept.
         {"From: =?iso-8859-1?q?J=F6rg?= und =?iso-8859-1?b?QW5uYQ==?= <a=b@x.org>\r\n",
          "From: J\xF6rg und Anna <a=b@x.org>\r\n"},
@@ -63,10 +69,18 @@ TEST(DecoderText, AttachmentNamesNeverLeaveTheFolder) {
         const char* in;
         const char* out;  // null: no usable name
     } cases[] = {
-        {"report.pdf", "report.pdf"}, {"../../x", "x"},       {"C:\\evil", "evil"},
-        {"/etc/passwd", "passwd"},    {"..\\tmp\\x.txt", "x.txt"}, {"C:x.txt", "x.txt"},
-        {"\\x", "x"},                 {"..", nullptr},        {".", nullptr},
-        {"dir/", nullptr},            {"a/..", nullptr},      {"", nullptr},
+        {"report.pdf", "report.pdf"},
+        {"../../x", "x"},
+        {"C:\\evil", "evil"},
+        {"/etc/passwd", "passwd"},
+        {"..\\tmp\\x.txt", "x.txt"},
+        {"C:x.txt", "x.txt"},
+        {"\\x", "x"},
+        {"..", nullptr},
+        {".", nullptr},
+        {"dir/", nullptr},
+        {"a/..", nullptr},
+        {"", nullptr},
     };
     for (const Case& c : cases) {
         char name[64];
@@ -101,7 +115,7 @@ TEST(DecoderText, PathsAreJoinedOrRefused) {
 // --- Messages over the wire ---------------------------------------------------------
 
 class Decoder : public Pop3Wire {
-protected:
+  protected:
     std::string att;
     std::string sep = std::string(1, plat::PathSeparator());
 
@@ -167,11 +181,13 @@ TEST_F(Decoder, MixedTextAndPdf) {
     EXPECT_EQ(vokStatistics(0, 11), static_cast<int>(b64.size()));
     // Message text taken in: the status line and every line written.
     const std::string status = "+OK " + std::to_string(msg.size()) + " octets\r\n";
-    EXPECT_EQ(vokStatistics(0, 10), static_cast<int>(status.size() + strlen(kHeaderOut) + text.size()));
+    EXPECT_EQ(vokStatistics(0, 10),
+              static_cast<int>(status.size() + strlen(kHeaderOut) + text.size()));
     std::string log = Log();
-    for (const char* note : {"[MIME version found]\r\n", "[MIME boundary defined 24 (------=_Part_0_1234.5678)]\r\n",
-                             "[Boundary line found]\r\n", "[Encoding is 7-bit]\r\n", "[Encoding is BASE64]\r\n",
-                             "[Filename='report.pdf']\r\n", "[...decode to file...]\r\n", "[CLOSE]\r\n"})
+    for (const char* note :
+         {"[MIME version found]\r\n", "[MIME boundary defined 24 (------=_Part_0_1234.5678)]\r\n",
+          "[Boundary line found]\r\n", "[Encoding is 7-bit]\r\n", "[Encoding is BASE64]\r\n",
+          "[Filename='report.pdf']\r\n", "[...decode to file...]\r\n", "[CLOSE]\r\n"})
         EXPECT_TRUE(Contains(log, note)) << note;
     EXPECT_TRUE(Contains(log, Note(AttPath("report.pdf"))));
 }
@@ -206,7 +222,8 @@ TEST_F(Decoder, AlternativeInsideMixed) {
                             Base64Lines(data) + "--------------mixed123--\r\n";
     ASSERT_EQ(Fetch(msg, att), 0);
     EXPECT_EQ(Saved("data.bin"), data);
-    EXPECT_EQ(Mail(), kHeaderOut + std::string("Plain text.\r\n<p>HTML = text, soft break</p>\r\n") +
+    EXPECT_EQ(Mail(), kHeaderOut +
+                          std::string("Plain text.\r\n<p>HTML = text, soft break</p>\r\n") +
                           Note(AttPath("data.bin")));
     EXPECT_TRUE(Contains(Log(), "[Alternate MIME boundary defined 20 (--------------alt456)]\r\n"));
 }
@@ -216,36 +233,37 @@ TEST_F(Decoder, ThreeNestingLevels) {
     // Each closing boundary ends its own level only.
     const std::string png = Binary(2000, 1);
     const std::string pdf = Binary(3000, 2);
-    const std::string msg = std::string(kHeader) +
-                            "Content-Type: multipart/mixed; boundary=\"A\"\r\n"
-                            "\r\n"
-                            "--A\r\n"
-                            "Content-Type: multipart/alternative; boundary=\"B\"\r\n"
-                            "\r\n"
-                            "--B\r\n"
-                            "Content-Type: text/plain\r\n"
-                            "\r\n"
-                            "See the logo.\r\n"
-                            "--B\r\n"
-                            "Content-Type: multipart/related; type=\"text/html\"; boundary=\"C\"\r\n"
-                            "\r\n"
-                            "--C\r\n"
-                            "Content-Type: text/html\r\n"
-                            "\r\n"
-                            "<img src=\"cid:logo\">\r\n"
-                            "--C\r\n"
-                            "Content-Type: image/png; name=\"logo.png\"\r\n"
-                            "Content-Transfer-Encoding: base64\r\n"
-                            "Content-ID: <logo>\r\n"
-                            "\r\n" +
-                            Base64Lines(png) +
-                            "--C--\r\n"
-                            "--B--\r\n"
-                            "--A\r\n"
-                            "Content-Type: application/pdf; name=\"doc.pdf\"\r\n"
-                            "Content-Transfer-Encoding: base64\r\n"
-                            "\r\n" +
-                            Base64Lines(pdf) + "--A--\r\n";
+    const std::string msg =
+        std::string(kHeader) +
+        "Content-Type: multipart/mixed; boundary=\"A\"\r\n"
+        "\r\n"
+        "--A\r\n"
+        "Content-Type: multipart/alternative; boundary=\"B\"\r\n"
+        "\r\n"
+        "--B\r\n"
+        "Content-Type: text/plain\r\n"
+        "\r\n"
+        "See the logo.\r\n"
+        "--B\r\n"
+        "Content-Type: multipart/related; type=\"text/html\"; boundary=\"C\"\r\n"
+        "\r\n"
+        "--C\r\n"
+        "Content-Type: text/html\r\n"
+        "\r\n"
+        "<img src=\"cid:logo\">\r\n"
+        "--C\r\n"
+        "Content-Type: image/png; name=\"logo.png\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n"
+        "Content-ID: <logo>\r\n"
+        "\r\n" +
+        Base64Lines(png) +
+        "--C--\r\n"
+        "--B--\r\n"
+        "--A\r\n"
+        "Content-Type: application/pdf; name=\"doc.pdf\"\r\n"
+        "Content-Transfer-Encoding: base64\r\n"
+        "\r\n" +
+        Base64Lines(pdf) + "--A--\r\n";
     ASSERT_EQ(Fetch(msg, att), 0);
     EXPECT_EQ(Saved("logo.png"), png);
     EXPECT_EQ(Saved("doc.pdf"), pdf);
@@ -366,28 +384,29 @@ TEST_F(Decoder, UnquotedBoundariesInAnyLetterCase) {
 }
 
 TEST_F(Decoder, FoldedParametersAndEncodedNames) {
-    const std::string msg = std::string(kHeader) +
-                            "Content-Type: multipart/mixed;\r\n"
-                            " charset=\"us-ascii\";\r\n"
-                            " boundary=\"folded\"\r\n"
-                            "\r\n"
-                            "--folded\r\n"
-                            "Content-Type: application/octet-stream\r\n"
-                            "Content-Disposition: attachment;\r\n"
-                            "\tfilename=\"a long folded name.txt\"\r\n"
-                            "\r\n"
-                            "first\r\n"
-                            "--folded\r\n"
-                            "Content-Type: text/plain;\r\n"
-                            " name=\"=?iso-8859-1?q?r=E9sum=E9.txt?=\"\r\n"
-                            "\r\n"
-                            "second\r\n"
-                            "--folded\r\n"
-                            "Content-Type: text/plain\r\n"
-                            "Content-Disposition: attachment; filename=\"=?ISO-8859-1?B?ZGF0YS5iaW4=?=\"\r\n"
-                            "\r\n"
-                            "third\r\n"
-                            "--folded--\r\n";
+    const std::string msg =
+        std::string(kHeader) +
+        "Content-Type: multipart/mixed;\r\n"
+        " charset=\"us-ascii\";\r\n"
+        " boundary=\"folded\"\r\n"
+        "\r\n"
+        "--folded\r\n"
+        "Content-Type: application/octet-stream\r\n"
+        "Content-Disposition: attachment;\r\n"
+        "\tfilename=\"a long folded name.txt\"\r\n"
+        "\r\n"
+        "first\r\n"
+        "--folded\r\n"
+        "Content-Type: text/plain;\r\n"
+        " name=\"=?iso-8859-1?q?r=E9sum=E9.txt?=\"\r\n"
+        "\r\n"
+        "second\r\n"
+        "--folded\r\n"
+        "Content-Type: text/plain\r\n"
+        "Content-Disposition: attachment; filename=\"=?ISO-8859-1?B?ZGF0YS5iaW4=?=\"\r\n"
+        "\r\n"
+        "third\r\n"
+        "--folded--\r\n";
     ASSERT_EQ(Fetch(msg, att), 0);
     EXPECT_EQ(Saved("a long folded name.txt"), "first\r\n");
     EXPECT_EQ(Saved("r\xE9sum\xE9.txt"), "second\r\n");
@@ -406,24 +425,31 @@ TEST_F(Decoder, EncodedSubjectsAreWrittenDecoded) {
     ASSERT_EQ(Fetch(msg, att), 0);
     EXPECT_EQ(Mail(),
               "From: J\xF6rg <j@example.org>\r\n"
-              "Subject: Gr\xFC\xDF" "e aus Berlin\r\n"
+              "Subject: Gr\xFC\xDF"
+              "e aus Berlin\r\n"
               "X-Other: =?iso-8859-1?q?left_alone?=\r\n"
               "\r\n"
               "body\r\n");
     // After MIME-Version too, with the text after a B word kept.
-    ASSERT_EQ(Fetch("MIME-Version: 1.0\r\nSubject: =?iso-8859-1?b?SGVsbG8=?= world\r\n\r\nbody\r\n", att),
-              0);
+    ASSERT_EQ(
+        Fetch("MIME-Version: 1.0\r\nSubject: =?iso-8859-1?b?SGVsbG8=?= world\r\n\r\nbody\r\n", att),
+        0);
     EXPECT_EQ(Mail(), "MIME-Version: 1.0\r\nSubject: Hello world\r\n\r\nbody\r\n");
 }
 
 TEST_F(Decoder, HostileNamesStayInTheAttachmentFolder) {
-    std::string msg = std::string(kHeader) + "Content-Type: multipart/mixed; boundary=\"h\"\r\n\r\n";
-    for (const char* name : {"../../x.txt", "C:\\\\evil.txt", "/etc/passwd", "=?iso-8859-1?b?Li4vLi4veS50eHQ=?="}) {
+    std::string msg =
+        std::string(kHeader) + "Content-Type: multipart/mixed; boundary=\"h\"\r\n\r\n";
+    for (const char* name :
+         {"../../x.txt", "C:\\\\evil.txt", "/etc/passwd", "=?iso-8859-1?b?Li4vLi4veS50eHQ=?="}) {
         msg += std::string("--h\r\nContent-Type: text/plain; name=\"") + name + "\"\r\n" +
-               "Content-Transfer-Encoding: base64\r\n\r\n" + Base64Lines(std::string("from ") + name);
+               "Content-Transfer-Encoding: base64\r\n\r\n" +
+               Base64Lines(std::string("from ") + name);
     }
-    msg += "--h\r\nContent-Type: text/plain; name=\"..\"\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
-           Base64Lines("dots") + "--h--\r\n";
+    msg +=
+        "--h\r\nContent-Type: text/plain; name=\"..\"\r\nContent-Transfer-Encoding: "
+        "base64\r\n\r\n" +
+        Base64Lines("dots") + "--h--\r\n";
     ASSERT_EQ(Fetch(msg, att), 0);
     EXPECT_EQ(Saved("x.txt"), "from ../../x.txt");
     EXPECT_EQ(Saved("evil.txt"), "from C:\\\\evil.txt");
@@ -431,7 +457,9 @@ TEST_F(Decoder, HostileNamesStayInTheAttachmentFolder) {
     EXPECT_EQ(Saved("y.txt"), "from =?iso-8859-1?b?Li4vLi4veS50eHQ=?=");
     EXPECT_FALSE(Exists(dir.file("x.txt")));
     EXPECT_FALSE(Exists(dir.file("y.txt")));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(att), std::filesystem::directory_iterator()), 4);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(att),
+                            std::filesystem::directory_iterator()),
+              4);
     // ".." is no name: the part stays in the message, undecoded.
     EXPECT_TRUE(Contains(Mail(), Base64Lines("dots")));
 }
@@ -501,7 +529,9 @@ TEST_F(Decoder, UnnamedPartsNumbersAndNotes) {
     EXPECT_TRUE(Contains(Log(), Note(AttPath("5-a.txt"))));
 
     // A single-part base64 body is "noname".
-    ASSERT_EQ(Fetch("MIME-Version: 1.0\r\nContent-Transfer-Encoding: base64\r\n\r\n" + unnamedBody, att), 0);
+    ASSERT_EQ(
+        Fetch("MIME-Version: 1.0\r\nContent-Transfer-Encoding: base64\r\n\r\n" + unnamedBody, att),
+        0);
     EXPECT_EQ(Saved("6-noname"), "no name here");
 }
 
@@ -520,6 +550,138 @@ TEST_F(Decoder, Base64OfAnyLineLength) {
                             lines + "--z--\r\n";
     ASSERT_EQ(Fetch(msg, att), 0);
     EXPECT_EQ(Saved("odd.bin"), data);
+}
+
+TEST_F(Decoder, LinesLongerThanOneReadKeepTheirDots) {
+    // A line longer than one read arrives in pieces; a piece that does not
+    // start a line is neither the end of the message nor byte-stuffed.
+    const std::string msg =
+        "Subject: long lines\r\n"
+        "X-Long: " +
+        std::string(1500, 'h') +
+        "\r\n"
+        "\r\n" +
+        std::string(1023, 'a') + ".\r\n" + std::string(1023, 'b') + ".c..\r\n" +
+        std::string(2046, 'd') + "..\r\n" + "end\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Mail(), msg);
+}
+
+TEST_F(Decoder, NestingDeeperThanTrackedStillSavesTheParts) {
+    std::string msg =
+        std::string(kHeader) + "Content-Type: multipart/mixed; boundary=\"L0\"\r\n\r\n";
+    const int depth = 6;
+    for (int i = 0; i < depth; ++i) {
+        msg += "--L" + std::to_string(i) + "\r\n";
+        msg += "Content-Type: multipart/mixed; boundary=\"L" + std::to_string(i + 1) + "\"\r\n\r\n";
+    }
+    msg += "--L" + std::to_string(depth) +
+           "\r\nContent-Type: text/plain; name=\"deep.txt\"\r\n\r\ndeep\r\n";
+    for (int i = depth; i >= 1; --i) msg += "--L" + std::to_string(i) + "--\r\n";
+    msg += "--L0\r\nContent-Type: text/plain; name=\"last.txt\"\r\n\r\nlast\r\n--L0--\r\n";
+    ASSERT_EQ(Fetch(msg, att), 0);
+    EXPECT_EQ(Saved("deep.txt"), "deep\r\n");
+    EXPECT_EQ(Saved("last.txt"), "last\r\n");
+}
+
+// Hostile input, offline: random lines built from the pieces real messages
+// are made of (boundaries, folded parameters, encoded words, names with
+// separators, stray bytes and NULs, overlong lines) go straight into the
+// decoder. The sanitizer build checks every access; here the fields must
+// stay terminated inside their bounds.
+TEST_F(Decoder, RandomLinesStayInBounds) {
+    Channel* ch = Ch();
+    std::mt19937 rng(20261208);
+    auto pick = [&](std::initializer_list<std::string> list) {
+        return list.begin()[rng() % list.size()];
+    };
+    auto noise = [&](size_t n) {
+        std::string out;
+        for (size_t i = 0; i < n; ++i) out += static_cast<char>(rng() % 256);
+        return out;
+    };
+    CopyText(ch->AttachDir, att.c_str(), kNameChars + 1);
+    ch->MailHandle = plat::FileCreate(dir.file("fuzz.txt").c_str());
+    ASSERT_GT(ch->MailHandle, 0);
+    for (int message = 0; message < 200; ++message) {
+        ResetDecoder(ch);
+        ch->DecoderState = 2;
+        ch->SaveUnnamed = static_cast<int32_t>(rng() % 2);
+        ch->NumberAttachments = static_cast<int32_t>(rng() % 2);
+        for (int i = 0; i < 80; ++i) {
+            std::string line;
+            switch (rng() % 12) {
+                case 0:
+                    line = "MIME-Version: 1.0";
+                    break;
+                case 1:
+                    line = "Content-Type: multipart/" + pick({"mixed", "alternative", "related"}) +
+                           "; boundary=" +
+                           pick({"\"b\"", "b", "\"\"", "\"b", "=", "\"" + noise(3) + "\""});
+                    break;
+                case 2:
+                    line = "--" + pick({"b", "B--", "b-", "c", ""});
+                    break;
+                case 3:
+                    line = pick({"Content-Disposition: ", "Content-Type: x/y; "}) +
+                           pick({"inline", "attachment;", "inline;"}) + " filename=" +
+                           pick({"\"a.txt\"", "..", "\"../", "\"=?iso-8859-1?b?Li4=?=\"",
+                                 "=?iso-8859-1?q?", "\"" + std::string(300, 'n') + "\"",
+                                 "\"C:\\\\x\""});
+                    break;
+                case 4:
+                    line = "Content-Transfer-Encoding: " +
+                           pick({"base64", "quoted-printable", "7bit", "8bit"});
+                    break;
+                case 5:
+                    line = pick({"Subject: ", "From: "}) +
+                           pick({"=?iso-8859-1?q?", "=?iso-8859-1?b?", "=?ISO-8859-1?X?"}) +
+                           noise(rng() % 40) + pick({"?=", "", "?"}) + noise(rng() % 5);
+                    break;
+                case 6:
+                    line = "Content-Type: message/rfc822";
+                    break;
+                case 7:
+                    line = "";
+                    break;
+                case 8:
+                    line = noise(rng() % 1100);
+                    break;
+                case 9:
+                    line = std::string(rng() % 1100, pick({"A", "=", "-", "."})[0]);
+                    break;
+                case 10:
+                    line = "YWJj" + noise(rng() % 8) + "==";
+                    break;
+                default:
+                    line = "\t" + noise(rng() % 30) + ";";
+                    break;
+            }
+            if (rng() % 8) line += "\r\n";
+            if (line.size() > 1023) line.resize(1023);
+            memcpy(ch->ReplyBuffer, line.data(), line.size());
+            ch->ReplyBuffer[line.size()] = '\0';
+            int32_t len = static_cast<int32_t>(line.size());
+            ch->AtLineStart = static_cast<uint8_t>(rng() % 4 != 0);
+            int rc = DecodeMimeLine(ch, &len);
+            ASSERT_TRUE(rc >= -1 && rc <= 1) << rc;
+            ASSERT_TRUE(len >= 0 && len <= kLineChars) << len;
+            ASSERT_LE(strlen(ch->ReplyBuffer), static_cast<size_t>(kLineChars));
+            ASSERT_LE(strlen(ch->FileName), static_cast<size_t>(kNameChars));
+            ASSERT_LE(strlen(ch->AttachPath), static_cast<size_t>(kNameChars));
+            ASSERT_LT(strlen(ch->SavedNames), static_cast<size_t>(kSavedNamesChars));
+            ASSERT_LE(ch->NestedCount, kNestedLevels);
+            ASSERT_LE(ch->PartBoundaryLen, kNameChars);
+        }
+        FinishOpenFiles(ch);
+        ch->MailHandle = plat::FileCreate(dir.file("fuzz.txt").c_str());
+    }
+    FinishOpenFiles(ch);
+    // Nothing was written outside the attachment folder.
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_TRUE(entry.path().filename() == "att" || entry.path().filename() == "fuzz.txt" ||
+                    entry.path().filename() == "chan0.log")
+            << entry.path();
 }
 
 TEST_F(Decoder, CloseFinishesAnAttachmentBeingWritten) {

@@ -41,9 +41,10 @@ TEST_F(Pop3Wire, UserPassLoginTracesTheSession) {
     EXPECT_EQ(Ch()->Protocol, 'P');
     std::string log = Log();
     size_t at = 0;
-    for (const char* step : {"*** vokPop3Connect\r\n", "<300:", "VOK Win32 Version 3.4.2 Build 11\r\n",
-                             "<101:", "<301:", "<303:", "S: USER ann\r\n", "<304:", "<305:",
-                             "S: PASS secret\r\n", "<306:", "r: +OK logged in\r\n"}) {
+    for (const char* step :
+         {"*** vokPop3Connect\r\n", "<300:", "VOK Win32 Version 3.4.2 Build 11\r\n",
+          "<101:", "<301:", "<303:", "S: USER ann\r\n", "<304:", "<305:", "S: PASS secret\r\n",
+          "<306:", "r: +OK logged in\r\n"}) {
         size_t found = log.find(step, at);
         ASSERT_NE(found, std::string::npos) << step << "\n" << log;
         at = found;
@@ -129,14 +130,22 @@ TEST_F(Pop3Wire, ArgumentChecks) {
 TEST_F(Pop3Wire, MailboxCommandsAndTheirRefusals) {
     ScriptServer srv;
     Login(srv)
-        .Expect("STAT\r\n").Send("+OK 2 320\r\n")
-        .Expect("STAT\r\n").Send("-ERR mailbox locked\r\n")
-        .Expect("LIST 1\r\n").Send("+OK 1 120\r\n")
-        .Expect("LIST 2\r\n").Send("+OK 120\r\n")
-        .Expect("LIST 9\r\n").Send("-ERR no such message\r\n")
-        .Expect("DELE 1\r\n").Send("+OK message 1 deleted\r\n")
-        .Expect("DELE 1\r\n").Send("-ERR message 1 already deleted\r\n")
-        .Expect("STAT\r\n").Send("+OK 1 200\r\n");
+        .Expect("STAT\r\n")
+        .Send("+OK 2 320\r\n")
+        .Expect("STAT\r\n")
+        .Send("-ERR mailbox locked\r\n")
+        .Expect("LIST 1\r\n")
+        .Send("+OK 1 120\r\n")
+        .Expect("LIST 2\r\n")
+        .Send("+OK 120\r\n")
+        .Expect("LIST 9\r\n")
+        .Send("-ERR no such message\r\n")
+        .Expect("DELE 1\r\n")
+        .Send("+OK message 1 deleted\r\n")
+        .Expect("DELE 1\r\n")
+        .Send("-ERR message 1 already deleted\r\n")
+        .Expect("STAT\r\n")
+        .Send("+OK 1 200\r\n");
     ASSERT_EQ(Connect(srv), 0);
     EXPECT_EQ(vokGetEmailCount(0), 2);
     EXPECT_EQ(vokStatistics(0, 17), 2);
@@ -189,11 +198,16 @@ TEST_F(Pop3Wire, UidlOfOneMessageAndOfTheMailbox) {
     const std::string list = "+OK\r\n1 whqtswO00WBw418f9t5JxYwZ\r\n2 QhdPYR:00WBw1Ph7x7\r\n";
     ScriptServer srv;
     Login(srv)
-        .Expect("UIDL 2\r\n").Send("+OK 2 QhdPYR:00WBw1Ph7x7\r\n")
-        .Expect("UIDL\r\n").Send(list + ".\r\n")
-        .Expect("UIDL\r\n").Send("-ERR not now\r\n")
-        .Expect("UIDL 3\r\n").Send("-ERR no such message\r\n")
-        .Expect("UIDL\r\n").Send(list + ".\r\n");
+        .Expect("UIDL 2\r\n")
+        .Send("+OK 2 QhdPYR:00WBw1Ph7x7\r\n")
+        .Expect("UIDL\r\n")
+        .Send(list + ".\r\n")
+        .Expect("UIDL\r\n")
+        .Send("-ERR not now\r\n")
+        .Expect("UIDL 3\r\n")
+        .Send("-ERR no such message\r\n")
+        .Expect("UIDL\r\n")
+        .Send(list + ".\r\n");
     ASSERT_EQ(Connect(srv), 0);
     char buf[300];
     EXPECT_EQ(vokGetEmailUID(0, 2, buf, sizeof buf), 26);
@@ -252,7 +266,8 @@ TEST_F(Pop3Wire, TopIntoACallerBufferUnstuffsDots) {
 
 TEST_F(Pop3Wire, TopFillsASmallBufferExactly) {
     std::string reply = "+OK\r\n";
-    for (int i = 0; i < 20; ++i) reply += "Received: from relay" + std::to_string(i) + ".example.org\r\n";
+    for (int i = 0; i < 20; ++i)
+        reply += "Received: from relay" + std::to_string(i) + ".example.org\r\n";
     ScriptServer srv;
     Login(srv).Expect("TOP 1 3\r\n").Send(reply + ".\r\n");
     ASSERT_EQ(Connect(srv), 0);
@@ -317,8 +332,9 @@ TEST_F(Pop3Wire, RetrOfAPlainMessageKeepsEveryLine) {
     EXPECT_EQ(Fetch(kPlain, dir.path()), 0);
     EXPECT_EQ(Mail(), kPlain);
     std::string log = Log();
-    EXPECT_TRUE(Contains(log, "Saving email to '" + dir.file("mail.txt") + "'\r\n") ||
-                Contains(log, "Saving email to '" + dir.path() + plat::PathSeparator() + "mail.txt'"));
+    EXPECT_TRUE(
+        Contains(log, "Saving email to '" + dir.file("mail.txt") + "'\r\n") ||
+        Contains(log, "Saving email to '" + dir.path() + plat::PathSeparator() + "mail.txt'"));
     EXPECT_TRUE(Contains(log, "[Not doing MIME/2]\r\n"));
     EXPECT_TRUE(Contains(log, "[CLOSE]\r\n"));
     EXPECT_EQ(vokStatistics(0, 22), 0);
@@ -329,7 +345,8 @@ TEST_F(Pop3Wire, RetrRefusedEndsAtOnceWithMinus63) {
     Login(srv).Expect("RETR 5\r\n").Send("-ERR no such message\r\n").AwaitClose();
     ASSERT_EQ(Connect(srv), 0);
     uint32_t start = plat::TickCount();
-    EXPECT_EQ(vokGetEmailFile(0, 5, "m.txt", dir.path().c_str(), dir.path().c_str()), VOK_POP3_ERROR);
+    EXPECT_EQ(vokGetEmailFile(0, 5, "m.txt", dir.path().c_str(), dir.path().c_str()),
+              VOK_POP3_ERROR);
     EXPECT_LT(plat::TickCount() - start, 2000u);
     EXPECT_EQ(ReadFile(dir.file("m.txt")), "-ERR no such message\r\n");
     EXPECT_TRUE(srv.Finish()) << srv.Failures();
@@ -339,7 +356,8 @@ TEST_F(Pop3Wire, RetrCutOffIsMinus1AndKeepsWhatCame) {
     ScriptServer srv;
     Login(srv).Expect("RETR 1\r\n").Send("+OK\r\nSubject: cut\r\n\r\nfirst line\r\n").Close();
     ASSERT_EQ(Connect(srv), 0);
-    EXPECT_EQ(vokGetEmailFile(0, 1, "m.txt", dir.path().c_str(), dir.path().c_str()), VOK_SOCKET_CLOSED);
+    EXPECT_EQ(vokGetEmailFile(0, 1, "m.txt", dir.path().c_str(), dir.path().c_str()),
+              VOK_SOCKET_CLOSED);
     EXPECT_EQ(ReadFile(dir.file("m.txt")), "Subject: cut\r\n\r\nfirst line\r\n");
     EXPECT_EQ(Ch()->MailHandle, 0);
     EXPECT_TRUE(srv.Finish()) << srv.Failures();

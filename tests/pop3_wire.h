@@ -29,7 +29,8 @@ inline std::string Stuffed(const std::string& message) {
 }
 
 inline std::string Base64(const std::string& in) {
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     for (size_t i = 0; i < in.size(); i += 3) {
         uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(in[i])) << 16;
@@ -63,7 +64,7 @@ inline bool Contains(const std::string& text, const std::string& part) {
 }
 
 class Pop3Wire : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     std::string logPath;
     vok::Settings saved;
@@ -105,7 +106,9 @@ protected:
     // attachments into dir/att, and returns the call's result.
     int Fetch(const std::string& message, const std::string& attachDir) {
         ScriptServer srv;
-        Login(srv).Expect("RETR 1\r\n").Send("+OK " + std::to_string(message.size()) + " octets\r\n");
+        Login(srv)
+            .Expect("RETR 1\r\n")
+            .Send("+OK " + std::to_string(message.size()) + " octets\r\n");
         srv.Send(Stuffed(message));
         if (Connect(srv) != 0) return -1000;
         int rc = vokGetEmailFile(0, 1, "mail.txt", dir.path().c_str(), attachDir.c_str());

@@ -31,16 +31,22 @@ bool Starts(const char* line, const char* prefix) {
     return SameText(prefix, line, static_cast<int>(strlen(prefix))) == 1;
 }
 
-bool IsBlank(const char* line) { return line[0] == '\r' || line[0] == '\n'; }
-
-bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
-
-bool IsBase64Char(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '+' || c == '/' || c == '=';
+bool IsBlank(const char* line) {
+    return line[0] == '\r' || line[0] == '\n';
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+bool IsSpaceOrTab(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsBase64Char(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '/' || c == '=';
+}
+
+char Upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+}
 
 // First place where the whole pattern occurs in text, letter case ignored.
 char* FindWhole(char* text, const char* pattern) {
@@ -50,7 +56,9 @@ char* FindWhole(char* text, const char* pattern) {
     return nullptr;
 }
 
-int WaitMs() { return LibrarySettings.ReadWait; }
+int WaitMs() {
+    return LibrarySettings.ReadWait;
+}
 
 // Waits (bounded by ReadWait) for the next bytes of the message and looks at
 // up to `wanted` of them without taking them. Returns how many it saw.
@@ -594,12 +602,24 @@ int DecodeMimeLine(Channel* ch, int32_t* length) {
     }
     int result = 1;
     switch (ch->DecoderState) {
-        case kDecodeHeader: result = TopHeaderLine(ch, length); break;
-        case kDecodeMimeHeader: result = MimeHeaderLine(ch, length); break;
-        case kDecodePreamble: result = PreambleLine(ch); break;
-        case kDecodePartHeader: result = PartHeaderLine(ch, length); break;
-        case kDecodeBody: result = BodyLine(ch, length); break;
-        default: result = 1; break;
+        case kDecodeHeader:
+            result = TopHeaderLine(ch, length);
+            break;
+        case kDecodeMimeHeader:
+            result = MimeHeaderLine(ch, length);
+            break;
+        case kDecodePreamble:
+            result = PreambleLine(ch);
+            break;
+        case kDecodePartHeader:
+            result = PartHeaderLine(ch, length);
+            break;
+        case kDecodeBody:
+            result = BodyLine(ch, length);
+            break;
+        default:
+            result = 1;
+            break;
     }
     ch->LastLineWritten = result > 0 ? 1 : 0;
     return result;
@@ -609,7 +629,8 @@ int FlushAttachFile(Channel* ch) {
     int32_t n = ch->AttachBufferLen;
     ch->AttachBufferLen = 0;
     if (n <= 0 || ch->FileHandle <= 0) return 0;
-    return plat::FileWrite(ch->FileHandle, ch->AttachBuffer, static_cast<uint32_t>(n)) == n ? 0 : -1;
+    return plat::FileWrite(ch->FileHandle, ch->AttachBuffer, static_cast<uint32_t>(n)) == n ? 0
+                                                                                            : -1;
 }
 
 int CloseAttachFile(Channel* ch) {
@@ -619,7 +640,8 @@ int CloseAttachFile(Channel* ch) {
     ch->FileHandle = 0;
     ch->Base64CarryLen = 0;
     char note[kNameChars + 40];
-    int n = snprintf(note, sizeof note, "[Attachment saved to %c%s%c]\r\n", '"', ch->AttachPath, '"');
+    int n =
+        snprintf(note, sizeof note, "[Attachment saved to %c%s%c]\r\n", '"', ch->AttachPath, '"');
     if (n > static_cast<int>(sizeof note) - 1) n = static_cast<int>(sizeof note) - 1;
     if (!LibrarySettings.HideAttachNote) WriteMailData(ch, note, n);
     LogWrite(ch, note, n);

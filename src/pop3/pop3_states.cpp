@@ -20,7 +20,9 @@ namespace vok {
 
 namespace {
 
-int32_t ReadWaitMs() { return LibrarySettings.ReadWait; }
+int32_t ReadWaitMs() {
+    return LibrarySettings.ReadWait;
+}
 
 void ExtendDeadline(Channel* ch, uint32_t now) {
     ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
@@ -66,7 +68,9 @@ int ReadResponseLine(Channel* ch, int32_t nextWait, bool* end) {
     return n;
 }
 
-bool EndsLine(const char* line, int32_t n) { return n > 0 && line[n - 1] == '\n'; }
+bool EndsLine(const char* line, int32_t n) {
+    return n > 0 && line[n - 1] == '\n';
+}
 
 // Copies bytes of a TOP or UIDL response into the caller's buffer while it
 // has room.
@@ -466,13 +470,27 @@ int ReadUidlLine(Channel* ch, uint32_t now) {
 }
 
 const StateEntry kPop3Entries[] = {
-    {kPop3Connect, StartSession},     {kPop3Greeting, ReadGreeting},   {kPop3Apop, SendApop},
-    {kPop3User, SendUser},            {kPop3UserReply, ReadUserReply}, {kPop3Pass, SendPass},
-    {kPop3LoginReply, ReadLoginReply}, {kPop3Stat, SendStat},          {kPop3StatReply, ReadStatReply},
-    {kPop3RawBlock, ReadRawBlock},    {kPop3Retr, OpenMessageFile},    {kPop3Top, SendTop},
-    {kPop3RetrLine, ReadRetrLine},    {kPop3Finish, FinishFiles},      {kPop3TopLine, ReadTopLine},
-    {kPop3Dele, SendDele},            {kPop3DeleReply, ReadDeleReply}, {kPop3List, SendList},
-    {kPop3ListReply, ReadListReply},  {kPop3Uidl, SendUidl},           {kPop3UidlLine, ReadUidlLine},
+    {kPop3Connect, StartSession},
+    {kPop3Greeting, ReadGreeting},
+    {kPop3Apop, SendApop},
+    {kPop3User, SendUser},
+    {kPop3UserReply, ReadUserReply},
+    {kPop3Pass, SendPass},
+    {kPop3LoginReply, ReadLoginReply},
+    {kPop3Stat, SendStat},
+    {kPop3StatReply, ReadStatReply},
+    {kPop3RawBlock, ReadRawBlock},
+    {kPop3Retr, OpenMessageFile},
+    {kPop3Top, SendTop},
+    {kPop3RetrLine, ReadRetrLine},
+    {kPop3Finish, FinishFiles},
+    {kPop3TopLine, ReadTopLine},
+    {kPop3Dele, SendDele},
+    {kPop3DeleReply, ReadDeleReply},
+    {kPop3List, SendList},
+    {kPop3ListReply, ReadListReply},
+    {kPop3Uidl, SendUidl},
+    {kPop3UidlLine, ReadUidlLine},
 };
 
 }  // namespace

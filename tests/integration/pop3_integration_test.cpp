@@ -27,7 +27,9 @@ namespace {
 
 const std::string kScript = std::string(VOK_TEST_SERVERS) + "/dovecot.sh";
 
-std::string ServerCommand(const std::string& args) { return "bash '" + kScript + "' " + args; }
+std::string ServerCommand(const std::string& args) {
+    return "bash '" + kScript + "' " + args;
+}
 
 // The messages of the mailbox, in delivery order.
 std::string PlainMessage() {
@@ -42,8 +44,12 @@ std::string PlainMessage() {
            "Bye.\r\n";
 }
 
-std::string Pdf() { return Binary(40000, 11); }
-std::string Png() { return Binary(7000, 12); }
+std::string Pdf() {
+    return Binary(40000, 11);
+}
+std::string Png() {
+    return Binary(7000, 12);
+}
 
 std::string MultipartMessage() {
     return "From: Bob <bob@example.org>\r\n"
@@ -74,7 +80,7 @@ std::string MultipartMessage() {
 }
 
 class Dovecot : public ::testing::Test {
-protected:
+  protected:
     static TempDir* server_;
     static int port_;
     static std::string failure_;
@@ -88,7 +94,8 @@ protected:
         WriteFile(server_->file("mail/2"), MultipartMessage());
         std::string cmd = ServerCommand("start '" + server_->path() + "'");
         if (std::system(cmd.c_str()) != 0) {
-            failure_ = "cannot start Dovecot: " + cmd + "\n" + ReadFile(server_->file("dovecot.out")) +
+            failure_ = "cannot start Dovecot: " + cmd + "\n" +
+                       ReadFile(server_->file("dovecot.out")) +
                        ReadFile(server_->file("dovecot.log"));
             return;
         }
@@ -161,8 +168,9 @@ TEST_F(Dovecot, MailboxCommandsAfterUserPass) {
     char top[2000];
     int n = vokGetEmailLines(0, 1, 2, top, sizeof top);
     ASSERT_GT(n, 0);
-    EXPECT_EQ(std::string(top, n), "+OK\r\nFrom: Bob <bob@example.org>\r\nTo: Ann <ann@example.com>\r\n"
-                                   "Subject: Plain\r\n\r\nHello Ann.\r\n.a line that begins with a dot\r\n");
+    EXPECT_EQ(std::string(top, n),
+              "+OK\r\nFrom: Bob <bob@example.org>\r\nTo: Ann <ann@example.com>\r\n"
+              "Subject: Plain\r\n\r\nHello Ann.\r\n.a line that begins with a dot\r\n");
     EXPECT_EQ(vokClose(0), 0);
 }
 
@@ -194,8 +202,11 @@ TEST_F(Dovecot, RetrSavesAttachmentsByteForByte) {
               "\r\n"
               "Voil\xE0 le rapport.\r\n"
               "\r\n"
-              "[Attachment saved to \"" + att + sep + "rapport.pdf\"]\r\n"
-              "[Attachment saved to \"" + att + sep + "chart.png\"]\r\n");
+              "[Attachment saved to \"" +
+                  att + sep +
+                  "rapport.pdf\"]\r\n"
+                  "[Attachment saved to \"" +
+                  att + sep + "chart.png\"]\r\n");
     EXPECT_EQ(vokClose(0), 0);
 }
 
@@ -204,7 +215,8 @@ TEST_F(Dovecot, RawDownloadIsTheServersReply) {
     ASSERT_EQ(Login(), 0);
     vokIntegerParam(0, VOK_RAW_DOWNLOAD, 1);
     ASSERT_EQ(vokGetEmailFile(0, 1, "raw.txt", dir.path().c_str(), dir.path().c_str()), 0);
-    std::string reply = "+OK " + std::to_string(PlainMessage().size()) + " octets\r\n" + Stuffed(PlainMessage());
+    std::string reply =
+        "+OK " + std::to_string(PlainMessage().size()) + " octets\r\n" + Stuffed(PlainMessage());
     EXPECT_EQ(ReadFile(dir.file("raw.txt")), reply);
     EXPECT_EQ(vokClose(0), 0);
 }
@@ -218,7 +230,8 @@ TEST_F(Dovecot, DeleteTakesEffectAtQuit) {
     // Mail delivered now is seen at the next login.
     std::string extra = dir.file("extra.eml");
     WriteFile(extra, "From: c@example.net\r\nSubject: delete me\r\n\r\nbody\r\n");
-    ASSERT_EQ(std::system(ServerCommand("deliver '" + server_->path() + "' '" + extra + "'").c_str()), 0);
+    ASSERT_EQ(
+        std::system(ServerCommand("deliver '" + server_->path() + "' '" + extra + "'").c_str()), 0);
     ASSERT_EQ(Login(), 0);
     ASSERT_EQ(vokGetEmailCount(0), before + 1);
     std::string uid = Uid(before + 1);
