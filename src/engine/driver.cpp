@@ -149,9 +149,11 @@ int DriveToEnd(Channel* ch) {
             } else {
                 Yield();
             }
-        } else if (rc == ch->PrevState && ch->Socket != plat::kNoSocket) {
+        } else if (rc == ch->PrevState && !ch->NeedWritable && ch->Socket != plat::kNoSocket) {
             // The state found nothing to do yet. A connect in progress waits
-            // for writability; every other waiting state for data.
+            // for writability; every other waiting state for data. (A state
+            // that repeats with NeedWritable set has sent a line and goes on
+            // as soon as the socket takes the next one.)
             bool connecting = rc == 106;
             if (connecting || RingCount(ch) == 0)
                 plat::SocketPoll(ch->Socket, connecting ? plat::Readiness::Writable : plat::Readiness::Readable,

@@ -1,0 +1,187 @@
+// The SMTP client against a real server: Debian's python3-aiosmtpd, started
+// by the test on 127.0.0.1 and stopped by its process id. Each AUTH
+// mechanism sends a message with a 5 MB attachment, an inline image and a
+// quoted-printable body; what the server filed is then parsed by Python's
+// email package and compared with what was sent.
+//
+// A machine without python3-aiosmtpd fails these tests; set
+// VOK_SKIP_INTEGRATION=1 to skip them instead.
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+
+#include "frame/settings.h"
+#include "helpers.h"
+#include "platform/platform.h"
+#include "vok32.h"
+
+using vok_test::ReadFile;
+using vok_test::TempDir;
+using vok_test::WriteFile;
+
+namespace {
+
+const char kPython[] = "/usr/bin/python3";
+const char kServers[] = VOK_TEST_SERVERS;  // tests/servers
+const char kUser[] = "vok-user";
+const char kPassword[] = "s3cret-pass";
+
+std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
+
+int Shell(const std::string& command) {
+    return std::system(command.c_str());
+}
+
+// Waits (bounded) until a file has content.
+std::string AwaitFile(const std::string& path, uint32_t ms) {
+    uint32_t start = vok::plat::TickCount();
+    for (;;) {
+        std::string text = ReadFile(path);
+        if (!text.empty() || vok::plat::TickCount() - start > ms) return text;
+        vok::plat::SleepMs(20);
+    }
+}
+
+// One server process, offering one mechanism.
+class SmtpServer {
+  public:
+    SmtpServer(const TempDir& dir, const std::string& mechanism)
+        : folder_(dir.file("mail")), log_(dir.file("server.log")) {
+        Shell("mkdir -p " + Quote(folder_));
+        std::string portFile = dir.file("port"), pidFile = dir.file("pid");
+        Shell(std::string(kPython) + " " + Quote(std::string(kServers) + "/smtp_server.py") +
+              " --folder " + Quote(folder_) + " --port-file " + Quote(portFile) + " --pid-file " +
+              Quote(pidFile) + " --user " + kUser + " --password " + kPassword + " --only " +
+              mechanism + " --lifetime 240 > " + Quote(log_) + " 2>&1 &");
+        std::string port = AwaitFile(portFile, 15000);
+        pid_ = ReadFile(pidFile);
+        port_ = static_cast<uint16_t>(std::atoi(port.c_str()));
+    }
+    ~SmtpServer() {
+        if (pid_.empty()) return;
+        Shell("kill " + pid_ + " 2>/dev/null");
+        for (int i = 0; i < 250 && Shell("kill -0 " + pid_ + " 2>/dev/null") == 0; ++i)
+            vok::plat::SleepMs(20);
+    }
+    uint16_t Port() const { return port_; }
+    const std::string& Folder() const { return folder_; }
+    std::string Log() const { return ReadFile(log_); }
+
+  private:
+    std::string folder_, log_, pid_;
+    uint16_t port_ = 0;
+};
+
+std::string Bytes(size_t n, uint32_t seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(gen() & 0xFF);
+    return s;
+}
+
+class SmtpIntegration : public ::testing::TestWithParam<const char*> {
+  protected:
+    TempDir dir;
+    vok::Settings saved;
+
+    void SetUp() override {
+        if (Shell(std::string(kPython) + " -c 'import aiosmtpd' >/dev/null 2>&1") != 0) {
+            const char* skip = std::getenv("VOK_SKIP_INTEGRATION");
+            if (skip && std::strcmp(skip, "1") == 0) GTEST_SKIP() << "python3-aiosmtpd missing";
+            FAIL() << kPython << " with aiosmtpd is needed (Debian package python3-aiosmtpd); "
+                   << "set VOK_SKIP_INTEGRATION=1 to skip these tests";
+        }
+        saved = vok::LibrarySettings;
+        vok::LibrarySettings.MinResponseWait = 5;
+        ASSERT_EQ(vokAttach(1), 1);
+        vokStringParam(0, VOK_LOG_FILE, dir.file("client.log").c_str());
+    }
+    void TearDown() override {
+        vokRelease();
+        vok::LibrarySettings = saved;
+    }
+
+    // Runs the checker on message n; its findings become the failure text.
+    void Check(const SmtpServer& srv, int n, const std::string& args) {
+        std::string base = srv.Folder() + "/" + std::to_string(n);
+        std::string out = dir.file("check.out");
+        int rc =
+            Shell(std::string(kPython) + " " + Quote(std::string(kServers) + "/check_message.py") +
+                  " --eml " + Quote(base + ".eml") + " --meta " + Quote(base + ".json") + " " +
+                  args + " > " + Quote(out) + " 2>&1");
+        EXPECT_EQ(rc, 0) << "message " << n << ":\n" << ReadFile(out);
+    }
+};
+
+TEST_P(SmtpIntegration, MessagesRoundTrip) {
+    const std::string mechanism = GetParam();
+    SmtpServer srv(dir, mechanism);
+    ASSERT_NE(srv.Port(), 0) << srv.Log();
+
+    const std::string body =
+        "Gr\xfc\xdf"
+        "e aus K\xf6ln, caf\xe9 = 100%\r\n.\r\n.leading dot\r\n" +
+        std::string(40, 'w') + " " + std::string(150, 'x') + " end of a long line\r\nlast line";
+    WriteFile(dir.file("body.txt"), body);
+    const std::string gif("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9", 19);
+    WriteFile(dir.file("pixel.gif"), gif);
+    WriteFile(dir.file("big.bin"), Bytes(5 * 1024 * 1024, 7));
+    const std::string attachments =
+        dir.file("pixel.gif") + "," + dir.file("big.bin") + "|payload.bin";
+
+    vokIntegerParam(0, VOK_SMTP_PORT, srv.Port());
+    vokIntegerParam(0, VOK_ESMTP_MODE, 1);
+    vokStringParam(0, VOK_USER_NAME, kUser);
+    vokStringParam(0, VOK_SMTP_PASSWORD, kPassword);
+    vokIntegerParam(0, VOK_BODY_FORMAT, 4);  // quoted-printable, iso-8859-1
+    ASSERT_EQ(vokSmtpConnect(0, "127.0.0.1", "Ann Example <ann@example.com>", nullptr), 0)
+        << srv.Log();
+    EXPECT_EQ(vokSendEmail(0, "Bob <bob@example.org>", "<carol@example.net>", "<dave@example.com>",
+                           "Integration test", body.c_str(), attachments.c_str()),
+              0)
+        << srv.Log();
+    EXPECT_EQ(vokStatistics(0, 11), static_cast<int>(gif.size() + 5 * 1024 * 1024));
+
+    // An HTML message with its alternative text and the image it shows.
+    const std::string html = "<p>Hello <img src=\"cid:message-root.1\"></p>\r\n.\r\n<p>bye</p>";
+    WriteFile(dir.file("page.html"), html);
+    WriteFile(dir.file("alt.txt"), "Hello in plain words\r\nbye");
+    vokIntegerParam(0, VOK_BODY_FORMAT, 2);
+    vokStringParam(0, VOK_ALTERNATE_TEXT, "Hello in plain words\r\nbye");
+    EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, "Page", html.c_str(),
+                           dir.file("pixel.gif").c_str()),
+              0);
+    EXPECT_EQ(vokClose(0), 0);
+
+    const std::string common = " --mechanism " + mechanism +
+                               " --mail-from ann@example.com"
+                               " --header 'From: Ann Example <ann@example.com>'";
+    const std::string image =
+        "image/gif|inline|pixel.gif|<message-root.1>|" + dir.file("pixel.gif");
+    Check(srv, 1,
+          common +
+              " --rcpt bob@example.org --rcpt carol@example.net --rcpt dave@example.com"
+              " --header 'To: Bob <bob@example.org>' --header 'CC: carol@example.net'"
+              " --header 'Subject: Integration test' --hidden dave --type multipart/mixed"
+              " --part " +
+              Quote("text/plain||||" + dir.file("body.txt")) + " --part " + Quote(image) +
+              " --part " +
+              Quote("application/octet-stream|attachment|payload.bin||" + dir.file("big.bin")));
+    Check(srv, 2,
+          common +
+              " --rcpt bob@example.org --header 'Subject: Page' --type multipart/related"
+              " --part " +
+              Quote("text/plain||||" + dir.file("alt.txt")) + " --part " +
+              Quote("text/html||||" + dir.file("page.html")) + " --part " + Quote(image));
+}
+
+INSTANTIATE_TEST_SUITE_P(Auth, SmtpIntegration, ::testing::Values("CRAM-MD5", "LOGIN", "PLAIN"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             std::string name = info.param;
+                             return name == "CRAM-MD5" ? std::string("CramMd5") : name;
+                         });
+
+}  // namespace
