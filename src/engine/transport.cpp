@@ -22,32 +22,30 @@ namespace {
 
 // --- The receive ring -----------------------------------------------------------
 
+// The ring's bytes come in at most two runs: up to the end of the buffer,
+// then from its start.
+void RingPeek(const Channel* ch, char* dst, int n) {
+    int first = kRingSize - ch->RingRead;
+    if (first > n) first = n;
+    memcpy(dst, ch->RingBuffer + ch->RingRead, static_cast<size_t>(first));
+    if (n > first) memcpy(dst + first, ch->RingBuffer, static_cast<size_t>(n - first));
+}
+
 void RingTake(Channel* ch, char* dst, int n) {
-    for (int i = 0; i < n; ++i) {
-        dst[i] = ch->RingBuffer[ch->RingRead];
-        ch->RingRead = (ch->RingRead + 1) % kRingSize;
-    }
+    RingPeek(ch, dst, n);
+    ch->RingRead = (ch->RingRead + n) % kRingSize;
     if (ch->RingRead == ch->RingWrite) ch->RingRead = ch->RingWrite = 0;
 }
 
-void RingPeek(const Channel* ch, char* dst, int n) {
-    int at = ch->RingRead;
-    for (int i = 0; i < n; ++i) {
-        dst[i] = ch->RingBuffer[at];
-        at = (at + 1) % kRingSize;
-    }
-}
-
 void RingAppend(Channel* ch, const char* src, int n) {
-    for (int i = 0; i < n; ++i) {
-        ch->RingBuffer[ch->RingWrite] = src[i];
-        ch->RingWrite = (ch->RingWrite + 1) % kRingSize;
-        // Cannot happen with one receive into an empty ring; stay consistent.
-        if (ch->RingWrite == ch->RingRead) {
-            ch->RingRead = ch->RingWrite = 0;
-            return;
-        }
-    }
+    // Only ever called on an empty ring with at most kRingSize - 1 bytes, so
+    // the write position cannot catch up with the read position.
+    if (n > kRingSize - 1 - RingCount(ch)) n = kRingSize - 1 - RingCount(ch);
+    int first = kRingSize - ch->RingWrite;
+    if (first > n) first = n;
+    memcpy(ch->RingBuffer + ch->RingWrite, src, static_cast<size_t>(first));
+    if (n > first) memcpy(ch->RingBuffer, src + first, static_cast<size_t>(n - first));
+    ch->RingWrite = (ch->RingWrite + n) % kRingSize;
 }
 
 // The one place that reads from a socket. Bytes received, or -1 when the
