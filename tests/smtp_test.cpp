@@ -257,6 +257,42 @@ TEST_F(Smtp, BodyFromFileEmptyAttachmentAndPathNames) {
     EXPECT_EQ(Ch()->BodyBytesRead, 26);
 }
 
+// The header of the body part for the other formats, and a hidden To line.
+TEST_F(Smtp, BodyPartHeaders) {
+    LibrarySettings.HideToHeader = 1;
+    strcpy(LibrarySettings.CustomContentType, "Content-Type: text/x-vok");
+    const struct {
+        int format;
+        const char* custom;  // CustomEncoding
+        const char* header;
+    } cases[] = {
+        {3, "", "Content-Type: text/enriched\r\nContent-Transfer-Encoding: quoted-printable\r\n"},
+        {4, "",
+         "Content-Type: text/plain; charset=iso-8859-1\r\n"
+         "Content-Transfer-Encoding: quoted-printable\r\n"},
+        {9, "X-Encoding: custom", "Content-Type: text/x-vok\r\nX-Encoding: custom\r\n"},
+        // No meaning of its own: the body is quoted-printable, and says so.
+        {7, "", "Content-Type: text/plain\r\nContent-Transfer-Encoding: quoted-printable\r\n"},
+    };
+    ScriptServer srv;
+    Greet(srv);
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) Envelope(srv, {"<a@x.com>"});
+    ASSERT_EQ(Connect(srv), 0);
+    for (const auto& c : cases) {
+        vokIntegerParam(0, VOK_BODY_FORMAT, c.format);
+        vokStringParam(0, VOK_CUSTOM_ENCODING, c.custom);
+        EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "a=b", ""), 0);
+    }
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        EXPECT_EQ(srv.Block(i), Head() + "From: Ann <ann@example.com>\r\nMIME-Version: 1.0\r\n" +
+                                    "Content-Type: multipart/mixed; boundary=\"" + boundary +
+                                    "\"\r\n\r\n" + Delim() + cases[i].header + "\r\na=3Db\r\n" +
+                                    Closing())
+            << cases[i].format;
+    }
+}
+
 // Long header lines go out whole; every line of data that begins with '.'
 // gets a second one, wherever it comes from.
 TEST_F(Smtp, LongHeadersAreWholeAndDotsAreStuffed) {

@@ -253,6 +253,7 @@ extern "C" VOK_EXPORT int VOKAPI vokSmtpConnect(int channel, const char* server,
     if (HasLineBreak(from)) return VOK_BAD_ADDRESS_CHAR;
     CopyText(ch->FromAddress, from, kNameChars);
     ch->RemotePort = ch->SmtpPort;
+    AbandonMessage(ch);
     ch->AttachCount = 0;
     EmptyRing(ch);
     return StartOperation(ch, 200, false);
