@@ -6,9 +6,12 @@
  *
  * FROM and TO are addresses in angle brackets, for example "<me@example.com>"
  * or "Me <me@example.com>"; TO may be a comma list. BODY is the text, or
- * "@file" to read it from a file. Every call runs to its end before it
- * returns (the library's default); a negative result is an error code that
- * vokErrorText explains.
+ * "@file" to read it from a file. With SEND_MAIL_USER and SEND_MAIL_PASSWORD
+ * in the environment the client greets with EHLO and logs in; with
+ * SEND_MAIL_LOG it writes a trace of the session to that file.
+ *
+ * Every call runs to its end before it returns (the library's default); a
+ * negative result is an error code that vokErrorText explains.
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -60,6 +63,11 @@ int main(int argc, char** argv) {
     /* A trace of the whole session, when asked for. */
     if (getenv("SEND_MAIL_LOG")) vokStringParam(0, VOK_LOG_FILE, getenv("SEND_MAIL_LOG"));
 
+    if (getenv("SEND_MAIL_USER") && getenv("SEND_MAIL_PASSWORD")) {
+        vokIntegerParam(0, VOK_ESMTP_MODE, 1);
+        vokStringParam(0, VOK_USER_NAME, getenv("SEND_MAIL_USER"));
+        vokStringParam(0, VOK_SMTP_PASSWORD, getenv("SEND_MAIL_PASSWORD"));
+    }
     vokIntegerParam(0, VOK_SMTP_PORT, atoi(argv[2]));
     rc = vokSmtpConnect(0, argv[1], argv[3], NULL);
     if (rc < 0) return fail("connect", rc);

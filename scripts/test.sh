@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 # --- Packages -----------------------------------------------------------------
-packages=(cmake g++ make libgtest-dev libbenchmark-dev binutils python3-aiosmtpd)
+packages=(cmake g++ make libgtest-dev libbenchmark-dev binutils python3-aiosmtpd pkgconf)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

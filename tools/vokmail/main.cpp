@@ -114,12 +114,24 @@ const std::vector<Command>& Commands() {
          "  --name FILE           the message's file name (default message-N.txt)\n"
          "  --delete              delete each message from the server once saved\n"},
         {"verify", RunVerify,
-         Join({{"server", "HOST[:PORT]"}, {"port", "PORT"}, {"from", "ADDRESS"}}, kSessionOptions),
-         "Usage: vokmail verify ADDRESS... [--server HOST [--from ADDRESS]]\n"
+         Join({{"server", "HOST[:PORT]"},
+               {"port", "PORT"},
+               {"from", "ADDRESS"},
+               {"user", "NAME"},
+               {"password", "PASSWORD"}},
+              kSessionOptions),
+         "Usage: vokmail verify ADDRESS... [--server HOST [--from ADDRESS] [--user NAME]]\n"
          "\n"
          "Without --server, checks the form of each address offline. With --server,\n"
          "asks the SMTP server about each one (VRFY). Exit status 3 when an address is\n"
-         "malformed or unknown.\n"},
+         "malformed or unknown.\n"
+         "\n"
+         "  --server HOST[:PORT]  the SMTP server to ask\n"
+         "  --port PORT           its port (default 25)\n"
+         "  --from ADDRESS        the sender named in the greeting (default\n"
+         "                        vokmail@localhost)\n"
+         "  --user NAME           log in first (for servers that want it)\n"
+         "  --password PASSWORD   the password for --user\n"},
     };
     return commands;
 }

@@ -160,7 +160,7 @@ int Session::Run(int startResult, const char* label, int64_t totalBytes) {
         int64_t bytes =
             static_cast<int64_t>(vokStatistics(kChannel, 12)) + vokStatistics(kChannel, 15);
         if (rc <= 0) {
-            progress.Finish(vokStatistics(kChannel, 12));
+            progress.Finish(rc == 0 ? totalBytes : vokStatistics(kChannel, 12));
             if (rc < 0) open_ = false;  // the library has closed the connection
             return rc;
         }

@@ -37,6 +37,13 @@ int VerifyOnServer(Session& session, const ParsedArgs& args,
     ServerAddress server = ParseServer(args);
     std::string from = AddressList({args.Get("from", "vokmail@localhost")}, "from");
     if (server.port) vokIntegerParam(kChannel, VOK_SMTP_PORT, server.port);
+    // Servers that answer VRFY only after a login.
+    if (args.Has("user")) {
+        std::string password = GetPassword(args, args.Get("user") + " at " + server.host);
+        vokIntegerParam(kChannel, VOK_ESMTP_MODE, 1);
+        vokStringParam(kChannel, VOK_USER_NAME, args.Get("user").c_str());
+        vokStringParam(kChannel, VOK_SMTP_PASSWORD, password.c_str());
+    }
     session.Must(vokSmtpConnect(kChannel, server.host.c_str(), from.c_str(), nullptr),
                  "connecting to the SMTP server");
     int unknown = 0;
@@ -60,8 +67,8 @@ int RunVerify(const ParsedArgs& args) {
         for (const std::string& item : SplitAddressList(arg)) items.push_back(item);
     if (items.empty()) throw UsageError("verify needs at least one address");
     bool online = args.Has("server");
-    if (!online && (args.Has("port") || args.Has("from")))
-        throw UsageError("--port and --from go with --server");
+    if (!online && (args.Has("port") || args.Has("from") || args.Has("user")))
+        throw UsageError("--port, --from and --user go with --server");
     for (const std::string& item : items)
         if (online && item.find(',') != std::string::npos)
             throw UsageError("'" + item + "': a display name may not hold a comma");

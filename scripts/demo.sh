@@ -1,0 +1,128 @@
+#!/usr/bin/env bash
+# The quick start: on a fresh Debian machine (as root, or with sudo) installs
+# what it needs, builds vokmail, starts a real SMTP server and a real POP3
+# server on 127.0.0.1 (the ones the tests use), sends a message with an HTML
+# body, a plain-text alternative and two attachments, lists the mailbox,
+# fetches the message with its attachments, compares them with the
+# originals, and stops the servers again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+
+# --- Packages -----------------------------------------------------------------
+packages=(cmake g++ make python3 python3-aiosmtpd dovecot-pop3d)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "== installing: ${missing[*]}"
+  # Keep the packages' system daemons (Dovecot's) from starting: the demo
+  # runs a private server of its own. policy-rc.d answering 101 forbids it.
+  made_policy=no
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
+    $SUDO chmod 755 /usr/sbin/policy-rc.d
+    made_policy=yes
+  fi
+  rc=0
+  $SUDO apt-get update -q || rc=$?
+  [ "$rc" -ne 0 ] || DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}" || rc=$?
+  [ "$made_policy" = no ] || $SUDO rm -f /usr/sbin/policy-rc.d
+  [ "$rc" -eq 0 ] || exit "$rc"
+fi
+
+# --- Build --------------------------------------------------------------------
+build=${VOK_DEMO_BUILD:-$root/build-demo}
+echo "== building vokmail in $build"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVOK_BUILD_TESTS=OFF \
+  -DVOK_BUILD_FUZZ=OFF -DVOK_BUILD_EXAMPLES=OFF >/dev/null
+cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target vokmail >/dev/null
+vokmail=$build/tools/vokmail/vokmail
+
+# --- Servers --------------------------------------------------------------------
+work=$(mktemp -d "${TMPDIR:-/tmp}/vokmail-demo.XXXXXX")
+# Dovecot's own processes read their folder: one of its own, not inside $work.
+pop3=$(mktemp -d "${TMPDIR:-/tmp}/vokmail-demo-pop3.XXXXXX")
+smtp_pid=""
+cleanup() {
+  [ -z "$smtp_pid" ] || kill "$smtp_pid" 2>/dev/null || true
+  $SUDO bash "$root/tests/servers/dovecot.sh" stop "$pop3" 2>/dev/null || true
+  $SUDO rm -rf "$work" "$pop3"
+}
+trap cleanup EXIT
+
+wait_for() {  # file: its content once it is there (at most 20 s)
+  for _ in $(seq 1 200); do
+    [ -s "$1" ] && { cat "$1"; return 0; }
+    sleep 0.1
+  done
+  echo "demo: no $1" >&2
+  return 1
+}
+
+# SMTP: aiosmtpd on a free port, asking for a login, filing each message it
+# accepts as <n>.eml. POP3: a private Dovecot serving one Maildir mailbox.
+# Both know one account: ann, password secret.
+mkdir -p "$work/smtp"
+/usr/bin/python3 "$root/tests/servers/smtp_server.py" --folder "$work/smtp" \
+  --port-file "$work/smtp.port" --pid-file "$work/smtp.pid" --user ann --password secret \
+  --lifetime 600 2>"$work/smtp.log" &
+smtp_pid=$!
+smtp_port=$(wait_for "$work/smtp.port")
+$SUDO bash "$root/tests/servers/dovecot.sh" start "$pop3"
+pop3_port=$(cat "$pop3/port")
+echo "== SMTP server on 127.0.0.1:$smtp_port, POP3 server on 127.0.0.1:$pop3_port"
+
+# --- What to send ---------------------------------------------------------------
+cat > "$work/report.html" <<'HTML'
+<html><body>
+<h1>Monthly report</h1>
+<p>The figures are in the attached <b>spreadsheet</b>; the chart is attached too.</p>
+</body></html>
+HTML
+head -c 120000 /dev/urandom > "$work/chart.bin"
+printf 'month,sales\r\njanuary,120\r\nfebruary,135\r\n' > "$work/figures.csv"
+
+export VOKMAIL_PASSWORD=secret  # read by vokmail instead of a prompt
+
+echo
+echo "\$ vokmail send --server 127.0.0.1:$smtp_port --user ann --from ... --to ann@example.com \\"
+echo "      --subject 'Monthly report' --html report.html --alt-text '...' \\"
+echo "      --attach chart.bin --attach 'figures.csv|sales.csv'"
+"$vokmail" send --server "127.0.0.1:$smtp_port" --user ann \
+  --from "Reporting <reports@example.com>" --to "Ann <ann@example.com>" \
+  --subject "Monthly report" --html "$work/report.html" \
+  --alt-text "Monthly report: the figures and the chart are attached." \
+  --attach "$work/chart.bin" --attach "$work/figures.csv|sales.csv"
+
+# The SMTP server has filed the message; deliver it into Ann's Maildir.
+wait_for "$work/smtp/1.json" >/dev/null
+$SUDO bash "$root/tests/servers/dovecot.sh" deliver "$pop3" "$work/smtp/1.eml"
+
+echo
+echo "\$ vokmail list --server 127.0.0.1:$pop3_port --user ann"
+"$vokmail" list --server "127.0.0.1:$pop3_port" --user ann
+
+echo
+inbox=$build/demo-inbox
+rm -rf "$inbox"
+echo "\$ vokmail fetch 1 --server 127.0.0.1:$pop3_port --user ann --dir $inbox"
+"$vokmail" fetch 1 --server "127.0.0.1:$pop3_port" --user ann --dir "$inbox"
+
+echo
+same=0
+for pair in "chart.bin:chart.bin" "figures.csv:sales.csv"; do
+  sent=$work/${pair%%:*}
+  got=$inbox/${pair##*:}
+  if cmp -s "$sent" "$got"; then
+    echo "identical to what was sent: $got ($(wc -c <"$sent") bytes)"
+    same=$((same + 1))
+  else
+    echo "DIFFERENT from what was sent: $got"
+  fi
+done
+[ "$same" -eq 2 ] || { echo "demo: the attachments did not come back whole" >&2; exit 1; }
+echo
+echo "== done; stopping the servers"
