@@ -171,6 +171,7 @@ int StartOperation(Channel* ch, int firstState, bool needWritable) {
     ch->NextTime = 0;
     ch->Deadline = 0;
     ch->NeedWritable = needWritable ? 1 : 0;
+    ch->HoldSends = 0;
     if (!ch->AutoCall) return 0;
     return DriveToEnd(ch);
 }
@@ -204,6 +205,8 @@ int FindServerAddress(Channel* ch, uint32_t) {
 }
 
 int StartConnect(Channel* ch, uint32_t now) {
+    // A session still open on this channel is dropped, not leaked.
+    DropSocket(ch);
     plat::SocketHandle s = plat::kNoSocket;
     plat::LockEnter();
     int err = plat::SocketCreate(&s);
@@ -239,6 +242,8 @@ int AwaitConnect(Channel* ch, uint32_t now) {
             ch->ModeSwitchArg = 0;
             plat::SocketSetNonBlocking(ch->Socket, ch->ModeSwitchArg);
         }
+        // Commands go out at once; message data is coalesced by HoldSends.
+        plat::SocketSetNoDelay(ch->Socket);
         ReplyWait(ch, now);  // the server's greeting comes next
         ch->NextState = ch->ReturnState;
     }

@@ -347,7 +347,7 @@ int32_t WriteMessageData(plat::FileHandle file, const char* data, int32_t length
 int SendData(Channel* ch, const char* data, int length) {
     if (ch->Socket == plat::kNoSocket) return -plat::kNotSocket;
     if (length <= 0) return 0;
-    int n = plat::SocketSend(ch->Socket, data, length);
+    int n = plat::SocketSend(ch->Socket, data, length, ch->HoldSends != 0);
     if (n < 0) return n;
     LogTraffic(ch, "S: ", data, n);
     return n;
@@ -381,8 +381,18 @@ int CloseSocket(Channel* ch) {
     return rc == 0 ? 1 : rc;
 }
 
+void DropSocket(Channel* ch) {
+    if (ch->Socket == plat::kNoSocket) return;
+    plat::LockEnter();
+    plat::SocketClose(ch->Socket, 0);
+    ch->Socket = plat::kNoSocket;
+    ChannelTable[ch->Chan].Socket = plat::kNoSocket;
+    plat::LockLeave();
+}
+
 void CloseConnection(Channel* ch) {
     LogText(ch, "Closing socket\r\n");
+    ch->HoldSends = 0;
     CloseSocket(ch);
 }
 

@@ -119,6 +119,7 @@ struct Channel {
     int32_t VerifyResult;
 
     uint8_t NeedWritable;
+    uint8_t HoldSends;  // more message data follows: let the system fill segments
     uint8_t InlineFlag;
     int32_t AutoCall;
     int32_t NumberAttachments;

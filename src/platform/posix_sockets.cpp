@@ -97,11 +97,12 @@ int SocketConnect(SocketHandle s, const SockAddrIn* address) {
     return LastError();
 }
 
-int SocketSend(SocketHandle s, const char* data, int length) {
+int SocketSend(SocketHandle s, const char* data, int length, bool more) {
     int done = 0;
+    // MSG_NOSIGNAL: a peer that has gone gives EPIPE, never SIGPIPE.
+    int flags = MSG_NOSIGNAL | (more ? MSG_MORE : 0);
     while (done < length) {
-        // MSG_NOSIGNAL: a peer that has gone gives EPIPE, never SIGPIPE.
-        ssize_t n = send(static_cast<int>(s), data + done, static_cast<size_t>(length - done), MSG_NOSIGNAL);
+        ssize_t n = send(static_cast<int>(s), data + done, static_cast<size_t>(length - done), flags);
         if (n < 0) {
             if (errno == EINTR) continue;
             return -LastError();
@@ -109,6 +110,11 @@ int SocketSend(SocketHandle s, const char* data, int length) {
         done += static_cast<int>(n);
     }
     return done;
+}
+
+int SocketSetNoDelay(SocketHandle s) {
+    int one = 1;
+    return setsockopt(static_cast<int>(s), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) == 0 ? 0 : LastError();
 }
 
 int SocketRecv(SocketHandle s, char* buffer, int length) {
@@ -130,10 +136,11 @@ int SocketPoll(SocketHandle s, Readiness kind, int timeoutMs) {
     switch (kind) {
         case Readiness::Readable: return (p.revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 0;
         case Readiness::Writable:
-            // A socket whose connect failed is "failed", not writable, as
-            // WinSock's select reports it in the exception set only.
-            if (p.revents & POLLERR) return 0;
-            return (p.revents & POLLOUT) ? 1 : 0;
+            // A connection that failed or was reset counts as writable, so
+            // that the next send meets the error at once instead of waiting
+            // for a writability that never comes. (A connect in progress is
+            // checked for failure first.)
+            return (p.revents & (POLLOUT | POLLERR | POLLHUP)) ? 1 : 0;
         case Readiness::Failed:
             // A failed connect, or a connection the peer has reset.
             return (p.revents & POLLERR) ? 1 : 0;

@@ -37,8 +37,13 @@ int SocketCreate(SocketHandle* out);
 int SocketSetNonBlocking(SocketHandle s, uint32_t on);
 // 0 when connected or (non-blocking) started: kWouldBlock; else the error.
 int SocketConnect(SocketHandle s, const SockAddrIn* address);
-// Bytes sent (all of them, for a blocking socket), or -error.
-int SocketSend(SocketHandle s, const char* data, int length);
+// Bytes sent (all of them, for a blocking socket), or -error. With `more`
+// set the system may hold the bytes back to fill a segment with what
+// follows; a send without it pushes everything held out at once.
+int SocketSend(SocketHandle s, const char* data, int length, bool more = false);
+// Sends small segments at once instead of waiting for the peer's
+// acknowledgement (where `more` can make up for it): 0 or the error number.
+int SocketSetNoDelay(SocketHandle s);
 // Bytes received, 0 when the peer has closed, or -error.
 int SocketRecv(SocketHandle s, char* buffer, int length);
 

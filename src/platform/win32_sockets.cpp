@@ -49,7 +49,9 @@ int SocketConnect(SocketHandle s, const SockAddrIn* address) {
     return LastError();
 }
 
-int SocketSend(SocketHandle s, const char* data, int length) {
+// WinSock 1.1 has no way to hold a send back, so Nagle's algorithm stays on
+// there and does the coalescing; `more` is not needed.
+int SocketSend(SocketHandle s, const char* data, int length, bool) {
     int done = 0;
     while (done < length) {
         int n = ::send(AsSocket(s), data + done, length - done, 0);
@@ -58,6 +60,8 @@ int SocketSend(SocketHandle s, const char* data, int length) {
     }
     return done;
 }
+
+int SocketSetNoDelay(SocketHandle) { return 0; }
 
 int SocketRecv(SocketHandle s, char* buffer, int length) {
     int n = ::recv(AsSocket(s), buffer, length, 0);

@@ -294,6 +294,7 @@ int ReadDataReply(Channel* ch, uint32_t now) {
     (void)now;
     int r = AwaitSmtpReply(ch);
     if (r <= 0) return r;
+    ch->HoldSends = 1;  // the message data follows line by line
     ch->NextState = ch->BodyFormat == 2 ? 220 : 221;
     return 0;
 }
@@ -661,6 +662,7 @@ int EndMessage(Channel* ch, uint32_t now) {
         int rc = SendDataLine(ch, "--", Boundary, "--\r\n");
         if (rc < 0) return WriteFailed(ch, rc);
     }
+    ch->HoldSends = 0;  // the final dot pushes out everything held
     int rc = SendWhole(ch, false, "\r\n.");
     if (rc < 0) return WriteFailed(ch, rc);
     ReplyWait(ch, now);
