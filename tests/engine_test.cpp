@@ -356,6 +356,35 @@ TEST_F(Wire, ReleaseDropsOpenConnections) {
     ASSERT_EQ(vokAttach(2), 1);  // TearDown releases again
 }
 
+TEST_F(Wire, ReconnectingDropsTheOldConnection) {
+    ScriptServer first;
+    first.AwaitClose();
+    first.Start();
+    ScriptServer second;
+    second.Expect("NOOP\r\n").Send("250 ok\r\n").AwaitClose();
+    second.Start();
+    ASSERT_EQ(Connect(first.Port(), 'S'), 0);
+    ASSERT_EQ(Connect(second.Port(), 'S'), 0);  // no close in between
+    EXPECT_TRUE(first.Finish()) << first.Failures();
+    EXPECT_EQ(vokCommand(0, "NOOP"), 0);
+    vokAbort(0);
+    EXPECT_TRUE(second.Finish()) << second.Failures();
+}
+
+TEST_F(Wire, ResetConnectionFailsTheNextSendAtOnce) {
+    ScriptServer srv;
+    srv.Stall(200).Reset();
+    srv.Start();
+    ASSERT_EQ(Connect(srv.Port(), 'S'), 0);
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+    plat::SleepMs(50);
+    // The reset arrives first; QUIT then meets it instead of waiting.
+    uint32_t start = plat::TickCount();
+    int rc = vokClose(0);
+    EXPECT_TRUE(rc == VOK_SOCKET_WRITE_ERROR || rc == VOK_SOCKET_CLOSED) << rc;
+    EXPECT_LT(plat::TickCount() - start, 2000u);
+}
+
 TEST_F(Wire, WaitingCostsNoProcessorTime) {
     ScriptServer srv;
     srv.Expect("NOOP\r\n").Stall(1200).Send("250 late\r\n").AwaitClose();
