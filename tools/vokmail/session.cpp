@@ -155,6 +155,7 @@ int Session::Run(int startResult, const char* label, int64_t totalBytes) {
     Progress progress(label, totalBytes, !quiet_);
     int previous = -1;
     int64_t previousBytes = -1;
+    int idle = 0;
     for (;;) {
         int rc = vokDriver(kChannel);
         int64_t bytes =
@@ -178,7 +179,12 @@ int Session::Run(int startResult, const char* label, int64_t totalBytes) {
         if (rc == VOK_DRIVER_WAIT) {
             Pause(2);
         } else if (rc == previous && bytes == previousBytes) {
-            Pause(1);
+            // Most replies come within a few milliseconds; a slow one need
+            // not cost a thousand wake-ups a second.
+            Pause(idle < 16 ? 1 : 5);
+            ++idle;
+        } else {
+            idle = 0;
         }
         previous = rc;
         previousBytes = bytes;

@@ -29,9 +29,9 @@ bool ReadSecret(const std::string& prompt, std::string* secret) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     if (input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return false;
+    SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
     std::fputs(prompt.c_str(), stderr);
     std::fflush(stderr);
-    SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
     bool ok = static_cast<bool>(std::getline(std::cin, *secret));
     SetConsoleMode(input, mode);
     std::fputs("\n", stderr);
@@ -69,9 +69,11 @@ bool ReadSecret(const std::string& prompt, std::string* secret) {
     quiet.c_lflag |= ECHONL;
     auto oldInt = std::signal(SIGINT, RestoreAndRaise);
     auto oldTerm = std::signal(SIGTERM, RestoreAndRaise);
+    // Echo goes off before the prompt shows, so that nothing typed after it
+    // is echoed or thrown away.
+    EchoOff = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
     std::fputs(prompt.c_str(), stderr);
     std::fflush(stderr);
-    EchoOff = tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
     bool ok = static_cast<bool>(std::getline(std::cin, *secret));
     if (EchoOff) tcsetattr(STDIN_FILENO, TCSAFLUSH, &SavedTerminal);
     EchoOff = 0;

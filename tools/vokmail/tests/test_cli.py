@@ -4,6 +4,7 @@ failures against loopback sockets. Run by CTest:
     python3 test_cli.py VOKMAIL
 """
 import os
+import select
 import socket
 import subprocess
 import sys
@@ -126,6 +127,40 @@ class Usage(unittest.TestCase):
         status, _, err = run("list", "--server", "127.0.0.1", "--user", "u")
         self.assertEqual(status, 2)
         self.assertIn("VOKMAIL_PASSWORD", err)
+
+    def test_password_prompt_does_not_echo(self):
+        master, slave = os.openpty()
+        try:
+            env = {k: v for k, v in os.environ.items() if k != "VOKMAIL_PASSWORD"}
+            p = subprocess.Popen([VOKMAIL, "list", "--server", "127.0.0.1:%d" % free_port(),
+                                  "--user", "ann"], stdin=slave, stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE, env=env)
+            # The prompt goes to stderr; the answer is typed on the terminal.
+            prompt = b""
+            deadline = time.monotonic() + 20
+            while b": " not in prompt and time.monotonic() < deadline:
+                ready, _, _ = select.select([p.stderr], [], [], 0.5)
+                if ready:
+                    prompt += os.read(p.stderr.fileno(), 200)
+            self.assertEqual(prompt, b"Password for ann at 127.0.0.1: ")
+            os.write(master, b"hunter2\n")
+            try:
+                _, err = p.communicate(timeout=RUN_LIMIT)
+            finally:
+                p.kill()
+            echoed = b""
+            while select.select([master], [], [], 0.2)[0]:
+                chunk = os.read(master, 200)
+                if not chunk:
+                    break
+                echoed += chunk
+        finally:
+            os.close(slave)
+            os.close(master)
+        self.assertNotIn(b"hunter2", echoed)
+        # It read the password and went on to the (refused) connection.
+        self.assertEqual(p.returncode, 1)
+        self.assertIn(b"-36 Error attempting to connect.", err)
 
     def test_unreadable_input_files_fail_before_connecting(self):
         port = free_port()

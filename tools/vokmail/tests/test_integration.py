@@ -138,12 +138,19 @@ class SendAndFetch(unittest.TestCase):
     def test_plain_body_from_file_and_server_refusals(self):
         with mailrig.SmtpServer(SERVERS) as smtp, mailrig.Pop3Server(SERVERS) as pop3:
             body = write(os.path.join(self.dir, "body.txt"), b"Line one\r\n.\r\nLine three\r\n")
-            status, out, err = self.send(smtp, "--body", "@" + body, "--cc", "Bob <bob@example.com>, carl@example.com")
+            # Commas in file names: the list goes to the library with
+            # another separator.
+            odd = write(os.path.join(self.dir, "a,b.dat"), b"\x00\x01,\xff" * 100)
+            status, out, err = self.send(smtp, "--body", "@" + body, "--cc",
+                                         "Bob <bob@example.com>, carl@example.com",
+                                         "--attach", odd, "--attach", self.csv + "|x,y.csv")
             self.assertEqual(status, 0, err)
             self.assertIn("for 4 recipients", out)
             message = read(smtp.message(1))
             self.assertIn(b"\r\nLine one\r\n.\r\nLine three\r\n", message)
             self.assertIn(b"CC: Bob <bob@example.com>,<carl@example.com>\r\n", message)
+            self.assertIn(b'filename="a,b.dat"', message)
+            self.assertIn(b'filename="x,y.csv"', message)
 
             # A wrong password: the server's own words follow the library's text.
             status, _, err = self.send(smtp, "--body", "x", "--password", "wrong")
