@@ -100,7 +100,7 @@ int DriverStep(Channel* ch) {
         return kDriverWait;
     }
     if (ch->Deadline != 0 && Before(ch->Deadline, now)) return DriverError(ch, 0, VOK_SOCKET_TIMEOUT);
-    if (ch->NeedWritable && PollSocket(ch, kPollWritable) != 1) {
+    if (ch->NeedWritable && !SendRoomHeld(ch) && PollSocket(ch, kPollWritable) != 1) {
         Yield();
         return kDriverWait;
     }
@@ -128,6 +128,7 @@ int DriverStep(Channel* ch) {
 }
 
 int DriveToEnd(Channel* ch) {
+    uint32_t progress = 0;
     for (;;) {
         int rc = DriverStep(ch);
         if (rc <= 0) return rc;
@@ -158,7 +159,10 @@ int DriveToEnd(Channel* ch) {
             if (connecting || RingCount(ch) == 0)
                 plat::SocketPoll(ch->Socket, connecting ? plat::Readiness::Writable : plat::Readiness::Readable,
                                  wait);
-        } else {
+        } else if (++progress % 256 == 0) {
+            // A step that made progress needs no pause before the next; a
+            // long run of them (a big attachment) still lets other threads
+            // in now and then.
             Yield();
         }
     }

@@ -52,6 +52,9 @@ int32_t WriteMessageData(plat::FileHandle file, const char* data, int32_t length
 // --- Sending and closing ------------------------------------------------------
 int SendData(Channel* ch, const char* data, int length);  // bytes sent or negated socket error
 int SendText(Channel* ch, const char* text);
+// True while message data is being gathered and another line still fits:
+// the next line needs no writable socket.
+bool SendRoomHeld(const Channel* ch);
 // Sends text + CR LF; the text's buffer needs 3 spare bytes after its end.
 int SendLine(Channel* ch, char* text);
 int CloseSocket(Channel* ch);      // 1 or negated socket error; harmless on a closed channel

@@ -28,6 +28,7 @@ constexpr int kRecipientChars = 32;
 constexpr int kSavedNamesChars = 1024;
 constexpr int kReplyRoom = 1024;     // what one reply may use of ReplyBuffer
 constexpr int kRingSize = 1024;
+constexpr int kSendBufferSize = 16384;
 constexpr int kNestedLevels = 4;     // nested multipart boundaries the decoder tracks
 constexpr int kAttachBufferSize = 8192;  // decoded attachment bytes written at once
 
@@ -163,6 +164,10 @@ struct Channel {
     int32_t RingRead;
     int32_t RingWrite;
     char RingBuffer[kRingSize];
+
+    // Message data held back while HoldSends is set, sent in large blocks.
+    int32_t SendUsed;
+    char SendBuffer[kSendBufferSize];
 };
 
 // One entry of the channel table.
