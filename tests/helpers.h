@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -40,6 +41,23 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 // wait sleeps instead of spinning. Not std::clock(): the Windows C library
 // answers it with wall-clock time.
 double CpuSeconds();
+
+// A plain reference encoder (RFC 4648) for building expected wire text.
+inline std::string Base64(const std::string& in) {
+    static const char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (size_t i = 0; i < in.size(); i += 3) {
+        uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(in[i])) << 16;
+        if (i + 1 < in.size()) v |= static_cast<uint32_t>(static_cast<uint8_t>(in[i + 1])) << 8;
+        if (i + 2 < in.size()) v |= static_cast<uint8_t>(in[i + 2]);
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += i + 1 < in.size() ? kAlphabet[(v >> 6) & 63] : '=';
+        out += i + 2 < in.size() ? kAlphabet[v & 63] : '=';
+    }
+    return out;
+}
 
 // Attaches n channels for one test and releases them afterwards.
 class Attached : public ::testing::Test {

@@ -28,22 +28,6 @@ inline std::string Stuffed(const std::string& message) {
     return out + ".\r\n";
 }
 
-inline std::string Base64(const std::string& in) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < in.size(); i += 3) {
-        uint32_t v = static_cast<uint32_t>(static_cast<uint8_t>(in[i])) << 16;
-        if (i + 1 < in.size()) v |= static_cast<uint32_t>(static_cast<uint8_t>(in[i + 1])) << 8;
-        if (i + 2 < in.size()) v |= static_cast<uint8_t>(in[i + 2]);
-        out += kAlphabet[v >> 18];
-        out += kAlphabet[(v >> 12) & 63];
-        out += i + 1 < in.size() ? kAlphabet[(v >> 6) & 63] : '=';
-        out += i + 2 < in.size() ? kAlphabet[v & 63] : '=';
-    }
-    return out;
-}
-
 // Base64 broken into lines of `width` characters, each ended by CR LF.
 inline std::string Base64Lines(const std::string& in, size_t width = 76) {
     std::string all = Base64(in);

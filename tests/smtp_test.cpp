@@ -18,6 +18,7 @@
 #include "vok32.h"
 
 using namespace vok;
+using vok_test::Base64;
 using vok_test::ReadFile;
 using vok_test::ScriptServer;
 using vok_test::TempDir;
@@ -26,22 +27,6 @@ using vok_test::WriteFile;
 namespace {
 
 const char kFrom[] = "Ann <ann@example.com>";
-
-std::string Base64(const std::string& in) {
-    static const char kAlphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (size_t i = 0; i < in.size(); i += 3) {
-        uint32_t v = static_cast<uint8_t>(in[i]) << 16;
-        if (i + 1 < in.size()) v |= static_cast<uint8_t>(in[i + 1]) << 8;
-        if (i + 2 < in.size()) v |= static_cast<uint8_t>(in[i + 2]);
-        out += kAlphabet[v >> 18];
-        out += kAlphabet[(v >> 12) & 63];
-        out += i + 1 < in.size() ? kAlphabet[(v >> 6) & 63] : '=';
-        out += i + 2 < in.size() ? kAlphabet[v & 63] : '=';
-    }
-    return out;
-}
 
 // An attachment as it must appear: 57 bytes per line of 76 characters.
 std::string Base64Lines(const std::string& in) {
