@@ -39,10 +39,18 @@ bool IsSpaceOrTab(char c) {
     return c == ' ' || c == '\t';
 }
 
-bool IsBase64Char(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
-           c == '/' || c == '=';
-}
+// The base64 alphabet and its pad (RFC 2045 section 6.8), as a table: the
+// body decoder asks this of every character of every attachment line.
+struct Base64Set {
+    bool In[256] = {};
+    constexpr Base64Set() {
+        const char* all = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/=";
+        for (const char* p = all; *p; ++p) In[static_cast<unsigned char>(*p)] = true;
+    }
+};
+constexpr Base64Set kBase64Set;
+
+bool IsBase64Char(char c) { return kBase64Set.In[static_cast<unsigned char>(c)]; }
 
 char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
@@ -373,8 +381,11 @@ int DecodeBase64Body(Channel* ch, const char* line, int32_t length, unsigned cha
     char chars[kLineChars + 8];
     int m = 0;
     for (int i = 0; i < ch->Base64CarryLen; ++i) chars[m++] = ch->Base64Carry[i];
-    for (int32_t i = 0; i < length && m < kLineChars + 4; ++i)
-        if (IsBase64Char(line[i])) chars[m++] = line[i];
+    for (int32_t i = 0; i < length && m < kLineChars + 4; ++i) {
+        // Copy unconditionally, keep only alphabet characters: no branch per byte.
+        chars[m] = line[i];
+        m += IsBase64Char(line[i]) ? 1 : 0;
+    }
     int whole = m & ~3;
     int n = whole > 0 ? DecodeBase64Line(chars, out, whole) : 0;
     ch->Base64CarryLen = m - whole;
