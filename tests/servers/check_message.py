@@ -34,8 +34,8 @@ def text_of(data):
     return data.replace("\r\n", "\n").rstrip("\n")
 
 
-def check_part(index, part, spec):
-    ctype, disposition, filename, cid, path = spec.split("|")
+def check_part(index, part, want):
+    ctype, disposition, filename, cid, path = want.split("|")
     where = "part %d" % index
     expect(where + " type", part.get_content_type(), ctype)
     expect(where + " disposition", part.get_content_disposition(), disposition or None)
@@ -90,8 +90,8 @@ def main():
     expect("Content-Type", msg.get_content_type(), a.type)
     parts = list(msg.iter_parts()) if msg.is_multipart() else [msg]
     expect("number of parts", len(parts), len(a.part))
-    for i, (part, spec) in enumerate(zip(parts, a.part)):
-        check_part(i, part, spec)
+    for i, (part, want) in enumerate(zip(parts, a.part)):
+        check_part(i, part, want)
 
     if problems:
         print("\n".join(problems))

@@ -9,8 +9,8 @@ namespace vokmail {
 namespace {
 
 const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const OptionSpec& spec : specs)
-        if (spec.name == name) return &spec;
+    for (const OptionSpec& option : specs)
+        if (option.name == name) return &option;
     return nullptr;
 }
 
@@ -68,17 +68,17 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
             name.resize(eq);
             inlineValue = true;
         }
-        const OptionSpec* spec = FindSpec(specs, name);
-        if (!spec) throw UsageError("unknown option '--" + name + "'");
-        if (spec->metavar.empty()) {
+        const OptionSpec* option = FindSpec(specs, name);
+        if (!option) throw UsageError("unknown option '--" + name + "'");
+        if (option->metavar.empty()) {
             if (inlineValue) throw UsageError("option '--" + name + "' takes no value");
         } else if (!inlineValue) {
             if (i + 1 >= args.size())
-                throw UsageError("option '--" + name + "' needs a value (" + spec->metavar + ")");
+                throw UsageError("option '--" + name + "' needs a value (" + option->metavar + ")");
             value = args[++i];
         }
         std::vector<std::string>& slot = parsed.values_[name];
-        if (!slot.empty() && !spec->repeatable && !spec->metavar.empty())
+        if (!slot.empty() && !option->repeatable && !option->metavar.empty())
             throw UsageError("option '--" + name + "' given more than once");
         slot.push_back(value);
     }
