@@ -23,7 +23,7 @@ using vok_test::TempDir;
 namespace {
 
 class Wire : public ::testing::Test {
-protected:
+  protected:
     TempDir dir;
     std::string logPath;
     Settings saved;
@@ -55,7 +55,9 @@ protected:
     std::string Log() { return ReadFile(logPath); }
 };
 
-bool Contains(const std::string& hay, const std::string& needle) { return hay.find(needle) != std::string::npos; }
+bool Contains(const std::string& hay, const std::string& needle) {
+    return hay.find(needle) != std::string::npos;
+}
 
 // --- Connecting -----------------------------------------------------------------
 
@@ -70,9 +72,10 @@ TEST_F(Wire, ConnectTracesEveryStep) {
     vokAbort(0);
     EXPECT_TRUE(srv.Finish()) << srv.Failures();
     std::string log = Log();
-    for (const char* line : {"<101:", "LocalHost = '", "<104:", "Server = '127.0.0.1'\r\n",
-                             "ServerIP = 127.0.0.1\r\n", "<105:", "RemoteAddr=7f000001, RemotePort=", "<106:",
-                             "*** vokAbort\r\nClosing socket\r\n"})
+    for (const char* line :
+         {"<101:", "LocalHost = '", "<104:", "Server = '127.0.0.1'\r\n", "ServerIP = 127.0.0.1\r\n",
+          "<105:", "RemoteAddr=7f000001, RemotePort=", "<106:",
+          "*** vokAbort\r\nClosing socket\r\n"})
         EXPECT_TRUE(Contains(log, line)) << line << "\n" << log;
     EXPECT_EQ(Chan()->Socket, plat::kNoSocket);
 }
@@ -84,7 +87,8 @@ TEST_F(Wire, RefusedConnectIsMinus36WithTheSocketCode) {
     EXPECT_EQ(Chan()->NextState, 0);
     std::string log = Log();
     EXPECT_TRUE(Contains(log, "VokCode=-36")) << log;
-    EXPECT_TRUE(Contains(log, "Error attempting to connect. Connection refused by remote host.")) << log;
+    EXPECT_TRUE(Contains(log, "Error attempting to connect. Connection refused by remote host."))
+        << log;
     EXPECT_TRUE(Contains(log, "Closing socket\r\n"));
     // Blocking connects fail the same way, at once.
     EXPECT_EQ(vokIntegerParam(0, VOK_BLOCKING_CONNECT, 1), 1);
@@ -106,8 +110,9 @@ TEST_F(Wire, ConnectThatNeverCompletesTimesOut) {
     std::string log = Log();
     size_t err = log.find("ERROR(");
     ASSERT_NE(err, std::string::npos) << log;
-    EXPECT_TRUE(Contains(log.substr(err), "SockCode=0 VokCode=-8 PrevState=106 ThisState=-1 NextState=106\r\n"
-                                          "Socket timed out.Closing socket\r\n"))
+    EXPECT_TRUE(Contains(log.substr(err),
+                         "SockCode=0 VokCode=-8 PrevState=106 ThisState=-1 NextState=106\r\n"
+                         "Socket timed out.Closing socket\r\n"))
         << log;
 }
 
@@ -133,7 +138,11 @@ TEST_F(Wire, MultiLineReplyIsReadWhole) {
 
 TEST_F(Wire, FourHundredsAreAcceptedFiveHundredsAreErrors) {
     ScriptServer srv;
-    srv.Expect("NOOP\r\n").Send("451 later\r\n").Expect("BAD\r\n").Send("550 No such user\r\n").AwaitClose();
+    srv.Expect("NOOP\r\n")
+        .Send("451 later\r\n")
+        .Expect("BAD\r\n")
+        .Send("550 No such user\r\n")
+        .AwaitClose();
     srv.Start();
     ASSERT_EQ(Connect(srv.Port(), 'S'), 0);
     EXPECT_EQ(vokCommand(0, "NOOP"), 0);
@@ -145,8 +154,9 @@ TEST_F(Wire, FourHundredsAreAcceptedFiveHundredsAreErrors) {
     EXPECT_EQ(Chan()->Socket, plat::kNoSocket);  // the error exit closed it
     EXPECT_TRUE(srv.Finish()) << srv.Failures();
     // (PrevState is 298, or 299 when the reply took more than one step.)
-    EXPECT_TRUE(Contains(Log(), "ThisState=299 NextState=299\r\n"
-                                "SMTP returned error. 550 No such user\r\nClosing socket\r\n"))
+    EXPECT_TRUE(Contains(Log(),
+                         "ThisState=299 NextState=299\r\n"
+                         "SMTP returned error. 550 No such user\r\nClosing socket\r\n"))
         << Log();
     EXPECT_TRUE(Contains(Log(), "SockCode=0 VokCode=-49 PrevState=29")) << Log();
 }
@@ -222,7 +232,11 @@ TEST_F(Wire, ConnectionClosedBeforeTheReplyIsAFailure) {
 
 TEST_F(Wire, Pop3StatusLines) {
     ScriptServer srv;
-    srv.Expect("STAT\r\n").Send("+OK 2 320\r\n").Expect("DELE 9\r\n").Send("-ERR no such message\r\n").AwaitClose();
+    srv.Expect("STAT\r\n")
+        .Send("+OK 2 320\r\n")
+        .Expect("DELE 9\r\n")
+        .Send("-ERR no such message\r\n")
+        .AwaitClose();
     srv.Start();
     ASSERT_EQ(Connect(srv.Port(), 'P'), 0);
     EXPECT_EQ(vokCommand(0, "STAT"), 0);
@@ -442,7 +456,7 @@ TEST(TextRoutines, SearchesAndNumbers) {
     EXPECT_EQ(SameText("x", "x", 0), 0);
     EXPECT_EQ(ParseDecimal("250 ok"), 250);
     EXPECT_EQ(ParseDecimal("-5"), 0);
-    EXPECT_EQ(ParseDecimal("99999999999"), INT32_MAX);  // saturates
+    EXPECT_EQ(ParseDecimal("99999999999"), INT32_MAX);      // saturates
     EXPECT_EQ(ParseDecimal("12345678901234"), 1234567890);  // ten digits at most
     char dst[8];
     EXPECT_EQ(CopyText(dst, "abcdefghij", 7), 7);

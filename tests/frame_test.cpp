@@ -193,7 +193,7 @@ TEST_F(ErrorText, RefusalsCarryTheServersReply) {
 // --- Parameters ---------------------------------------------------------------
 
 class Params : public Attached {
-protected:
+  protected:
     void SetUp() override {
         saved = LibrarySettings;
         Attached::SetUp();
@@ -207,9 +207,11 @@ protected:
 
 TEST_F(Params, UnknownIndexesChangeNothing) {
     Settings before = LibrarySettings;
-    for (int index : {0, 4, 7, 20, 31, 40, 1000, -5}) EXPECT_EQ(vokIntegerParam(0, index, 1), -1) << index;
+    for (int index : {0, 4, 7, 20, 31, 40, 1000, -5})
+        EXPECT_EQ(vokIntegerParam(0, index, 1), -1) << index;
     EXPECT_EQ(memcmp(&before, &LibrarySettings, sizeof before), 0);
-    for (int index : {0, 19, 21, 40, 42, 49, 60}) EXPECT_EQ(vokStringParam(0, index, "x"), -1) << index;
+    for (int index : {0, 19, 21, 40, 42, 49, 60})
+        EXPECT_EQ(vokStringParam(0, index, "x"), -1) << index;
     EXPECT_EQ(vokStringParam(0, 50, nullptr), VOK_NULL_POINTER);
 }
 
@@ -337,13 +339,14 @@ TEST_F(Params, SaveBufferNeedsAMessageBuffer) {
     strcpy(block, "Subject: hi\r\n\r\n");
     EXPECT_EQ(vokStringParam(0, 41, out.c_str()), 15);
     EXPECT_EQ(ReadFile(out), "Subject: hi\r\n\r\n");
-    EXPECT_EQ(vokStringParam(0, 41, (dir.path() + "/no/such/dir/x").c_str()), VOK_CANNOT_CREATE_FILE);
+    EXPECT_EQ(vokStringParam(0, 41, (dir.path() + "/no/such/dir/x").c_str()),
+              VOK_CANNOT_CREATE_FILE);
 }
 
 // --- The log ------------------------------------------------------------------
 
 class Log : public Attached {
-protected:
+  protected:
     TempDir dir;
 };
 
@@ -393,7 +396,8 @@ TEST_F(Log, MemoryErrorsGoToTheirChannel) {
     AllocAndCopy(1, 7, "");
     AllocAndCopy(0, 7, "");  // channel 0 has no log: nothing anywhere
     vokRelease();
-    EXPECT_EQ(ReadFile(log), "AllocAndCopy Error 1: Chan=1, Index=7, Code=0\r\nReleasing channel 1\r\n");
+    EXPECT_EQ(ReadFile(log),
+              "AllocAndCopy Error 1: Chan=1, Index=7, Code=0\r\nReleasing channel 1\r\n");
 }
 
 }  // namespace

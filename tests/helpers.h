@@ -15,13 +15,13 @@ namespace vok_test {
 
 // A private folder under the system's temporary folder, removed afterwards.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -61,7 +61,7 @@ inline std::string Base64(const std::string& in) {
 
 // Attaches n channels for one test and releases them afterwards.
 class Attached : public ::testing::Test {
-protected:
+  protected:
     void Attach(int n) { ASSERT_EQ(vokAttach(n), 1); }
     void SetUp() override { Attach(2); }
     void TearDown() override { vokRelease(); }

@@ -13,7 +13,7 @@ using vok_test::TempDir;
 namespace {
 
 class Memory : public Attached {
-protected:
+  protected:
     TempDir dir;
     std::string log;
     void SetUp() override {

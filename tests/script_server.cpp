@@ -18,10 +18,23 @@ using vok::plat::SocketHandle;
 
 namespace {
 
-enum class Op { Send, Expect, ReadUntil, ReadBytes, ReadLine, Stall, AwaitClose, Close, Reset, Do, Timeout };
+enum class Op {
+    Send,
+    Expect,
+    ReadUntil,
+    ReadBytes,
+    ReadLine,
+    Stall,
+    AwaitClose,
+    Close,
+    Reset,
+    Do,
+    Timeout
+};
 
 struct Step {
-    Step(Op o, std::string t = std::string(), size_t n = 0, int wait = 0, std::function<void()> f = nullptr)
+    Step(Op o, std::string t = std::string(), size_t n = 0, int wait = 0,
+         std::function<void()> f = nullptr)
         : op(o), text(std::move(t)), count(n), ms(wait), fn(std::move(f)) {}
     Op op;
     std::string text;
@@ -33,13 +46,16 @@ struct Step {
 std::string Printable(const std::string& s) {
     std::string out;
     for (unsigned char c : s) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
         else if (c < 32 || c > 126) {
             char buf[8];
             snprintf(buf, sizeof buf, "\\x%02X", c);
             out += buf;
-        } else out += static_cast<char>(c);
+        } else
+            out += static_cast<char>(c);
     }
     return out.size() > 300 ? out.substr(0, 300) + "..." : out;
 }
@@ -53,8 +69,8 @@ struct ScriptServer::Impl {
     std::vector<Step> steps;
     std::thread thread;
     mutable std::mutex mu;
-    std::string received;     // everything, in order
-    std::string pending;      // received but not yet consumed by a step
+    std::string received;  // everything, in order
+    std::string pending;   // received but not yet consumed by a step
     std::vector<std::string> blocks;
     std::vector<std::string> failures;
     std::atomic<bool> done{false};
@@ -72,7 +88,8 @@ struct ScriptServer::Impl {
     bool Fill(int timeoutMs) {
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (!stop) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                until - std::chrono::steady_clock::now());
             if (left.count() <= 0) return false;
             int slice = left.count() > 50 ? 50 : static_cast<int>(left.count());
             if (vok::plat::SocketPoll(conn, Readiness::Readable, slice) != 1) continue;
@@ -103,7 +120,8 @@ struct ScriptServer::Impl {
             }
             if (!Fill(stepTimeout)) {
                 std::lock_guard<std::mutex> lock(mu);
-                failures.push_back(std::string(what) + ": connection ended or timed out; pending '" +
+                failures.push_back(std::string(what) +
+                                   ": connection ended or timed out; pending '" +
                                    Printable(pending) + "'");
                 ok = false;
                 return false;
@@ -126,7 +144,8 @@ struct ScriptServer::Impl {
                     size_t lf = p.find('\n');
                     return lf == std::string::npos ? std::string::npos : lf + 1;
                 };
-                if (!Take(cut, &line, ("expecting '" + Printable(s.text) + "'").c_str())) return false;
+                if (!Take(cut, &line, ("expecting '" + Printable(s.text) + "'").c_str()))
+                    return false;
                 if (line != s.text) {
                     Fail("expected '" + Printable(s.text) + "' got '" + Printable(line) + "'");
                     return false;
@@ -153,7 +172,8 @@ struct ScriptServer::Impl {
             case Op::Stall: {
                 auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(s.ms);
                 while (!stop && std::chrono::steady_clock::now() < until) {
-                    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+                    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        until - std::chrono::steady_clock::now());
                     if (left.count() <= 0) break;
                     if (!Fill(static_cast<int>(left.count() > 50 ? 50 : left.count()))) {
                         // Closed or nothing came: just keep time.
@@ -163,7 +183,8 @@ struct ScriptServer::Impl {
                 return true;
             }
             case Op::AwaitClose: {
-                auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(stepTimeout);
+                auto until =
+                    std::chrono::steady_clock::now() + std::chrono::milliseconds(stepTimeout);
                 while (!stop && std::chrono::steady_clock::now() < until) {
                     if (vok::plat::SocketPoll(conn, Readiness::Readable, 50) != 1) continue;
                     char buf[4096];
@@ -196,7 +217,8 @@ struct ScriptServer::Impl {
 
     void Run() {
         // Accept one connection, bounded in time.
-        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(stepTimeout + 5000);
+        auto until =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(stepTimeout + 5000);
         while (!stop && conn == vok::plat::kNoSocket) {
             if (std::chrono::steady_clock::now() > until) {
                 Fail("no client connected");
@@ -217,7 +239,8 @@ struct ScriptServer::Impl {
 ScriptServer::ScriptServer() : impl_(new Impl) {
     vok::plat::SocketStartup();
     uint16_t port = 0;
-    if (vok::plat::SocketListenLoopback(&impl_->listener, &port, 4) != 0) impl_->Fail("cannot listen");
+    if (vok::plat::SocketListenLoopback(&impl_->listener, &port, 4) != 0)
+        impl_->Fail("cannot listen");
     impl_->port = port;
 }
 
@@ -228,21 +251,46 @@ ScriptServer::~ScriptServer() {
     if (impl_->listener != vok::plat::kNoSocket) vok::plat::SocketClose(impl_->listener, 0);
 }
 
-uint16_t ScriptServer::Port() const { return impl_->port; }
+uint16_t ScriptServer::Port() const {
+    return impl_->port;
+}
 
-ScriptServer& ScriptServer::Send(const std::string& bytes) { return Add(static_cast<int>(Op::Send), bytes); }
-ScriptServer& ScriptServer::Expect(const std::string& line) { return Add(static_cast<int>(Op::Expect), line); }
-ScriptServer& ScriptServer::ReadUntil(const std::string& terminator) { return Add(static_cast<int>(Op::ReadUntil), terminator); }
-ScriptServer& ScriptServer::ReadBytes(size_t n) { return Add(static_cast<int>(Op::ReadBytes), "", n); }
-ScriptServer& ScriptServer::ReadLine() { return Add(static_cast<int>(Op::ReadLine)); }
-ScriptServer& ScriptServer::Stall(int ms) { return Add(static_cast<int>(Op::Stall), "", 0, ms); }
-ScriptServer& ScriptServer::AwaitClose() { return Add(static_cast<int>(Op::AwaitClose)); }
-ScriptServer& ScriptServer::Close() { return Add(static_cast<int>(Op::Close)); }
-ScriptServer& ScriptServer::Reset() { return Add(static_cast<int>(Op::Reset)); }
-ScriptServer& ScriptServer::Do(std::function<void()> fn) { return Add(static_cast<int>(Op::Do), "", 0, 0, std::move(fn)); }
-ScriptServer& ScriptServer::StepTimeout(int ms) { return Add(static_cast<int>(Op::Timeout), "", 0, ms); }
+ScriptServer& ScriptServer::Send(const std::string& bytes) {
+    return Add(static_cast<int>(Op::Send), bytes);
+}
+ScriptServer& ScriptServer::Expect(const std::string& line) {
+    return Add(static_cast<int>(Op::Expect), line);
+}
+ScriptServer& ScriptServer::ReadUntil(const std::string& terminator) {
+    return Add(static_cast<int>(Op::ReadUntil), terminator);
+}
+ScriptServer& ScriptServer::ReadBytes(size_t n) {
+    return Add(static_cast<int>(Op::ReadBytes), "", n);
+}
+ScriptServer& ScriptServer::ReadLine() {
+    return Add(static_cast<int>(Op::ReadLine));
+}
+ScriptServer& ScriptServer::Stall(int ms) {
+    return Add(static_cast<int>(Op::Stall), "", 0, ms);
+}
+ScriptServer& ScriptServer::AwaitClose() {
+    return Add(static_cast<int>(Op::AwaitClose));
+}
+ScriptServer& ScriptServer::Close() {
+    return Add(static_cast<int>(Op::Close));
+}
+ScriptServer& ScriptServer::Reset() {
+    return Add(static_cast<int>(Op::Reset));
+}
+ScriptServer& ScriptServer::Do(std::function<void()> fn) {
+    return Add(static_cast<int>(Op::Do), "", 0, 0, std::move(fn));
+}
+ScriptServer& ScriptServer::StepTimeout(int ms) {
+    return Add(static_cast<int>(Op::Timeout), "", 0, ms);
+}
 
-ScriptServer& ScriptServer::Add(int op, const std::string& text, size_t n, int ms, std::function<void()> fn) {
+ScriptServer& ScriptServer::Add(int op, const std::string& text, size_t n, int ms,
+                                std::function<void()> fn) {
     impl_->steps.emplace_back(static_cast<Op>(op), text, n, ms, std::move(fn));
     return *this;
 }

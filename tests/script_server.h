@@ -23,7 +23,7 @@
 namespace vok_test {
 
 class ScriptServer {
-public:
+  public:
     ScriptServer();
     ~ScriptServer();
     ScriptServer(const ScriptServer&) = delete;
@@ -70,7 +70,7 @@ public:
     // Human-readable mismatches and time-outs.
     std::string Failures() const;
 
-private:
+  private:
     ScriptServer& Add(int op, const std::string& text = std::string(), size_t n = 0, int ms = 0,
                       std::function<void()> fn = nullptr);
     struct Impl;
@@ -83,12 +83,12 @@ uint16_t RefusedPort();
 // A listener whose backlog is full, so that a further connect never
 // completes (no SYN-ACK). Lives until destroyed.
 class BlackHole {
-public:
+  public:
     BlackHole();
     ~BlackHole();
     uint16_t Port() const { return port_; }
 
-private:
+  private:
     std::vector<intptr_t> sockets_;
     uint16_t port_ = 0;
 };

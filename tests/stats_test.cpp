@@ -17,7 +17,8 @@ class Inspect : public Attached {};
 TEST_F(Inspect, VersionAndUnknownIndexes) {
     EXPECT_EQ(vokStatistics(0, 16), 834);
     EXPECT_EQ(vokStatistics(0, 26), 11);
-    for (int index : {0, 1, 5, 21, 23, 25, 28, 100, -1}) EXPECT_EQ(vokStatistics(0, index), -1) << index;
+    for (int index : {0, 1, 5, 21, 23, 25, 28, 100, -1})
+        EXPECT_EQ(vokStatistics(0, index), -1) << index;
     EXPECT_EQ(vokStatistics(0, 20), 0);  // no connection
     EXPECT_EQ(vokStatistics(2, 16), VOK_CHANNEL_RANGE);
 }

@@ -4,7 +4,9 @@
 
 namespace vok {
 
-int TextLength(const char* text) { return text ? static_cast<int>(strlen(text)) : 0; }
+int TextLength(const char* text) {
+    return text ? static_cast<int>(strlen(text)) : 0;
+}
 
 int CopyText(char* dst, const char* src, int n) {
     if (!dst || !src) return 0;

@@ -27,15 +27,19 @@ StateStep FindStep(int state) {
 }
 
 // Tick comparisons that survive the 49.7-day wrap of the counter.
-bool Before(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) < 0; }
+bool Before(uint32_t a, uint32_t b) {
+    return static_cast<int32_t>(a - b) < 0;
+}
 
-void Yield() { plat::SleepMs(0); }
+void Yield() {
+    plat::SleepMs(0);
+}
 
 }  // namespace
 
 void LogVersionLine(Channel* ch) {
-    LogFormat(ch, "VOK Win32 Version %d.%d.%d Build %d\r\n", (VOK_VERSION >> 8) & 15, (VOK_VERSION >> 4) & 15,
-              VOK_VERSION & 15, VOK_BUILD);
+    LogFormat(ch, "VOK Win32 Version %d.%d.%d Build %d\r\n", (VOK_VERSION >> 8) & 15,
+              (VOK_VERSION >> 4) & 15, VOK_VERSION & 15, VOK_BUILD);
 }
 
 void ReplyWait(Channel* ch, uint32_t now) {
@@ -44,7 +48,9 @@ void ReplyWait(Channel* ch, uint32_t now) {
 }
 
 void LongReplyWait(Channel* ch, uint32_t now, int k) {
-    ch->NextTime = now + static_cast<uint32_t>(k) * static_cast<uint32_t>(LibrarySettings.MinResponseWait) + 200u;
+    ch->NextTime =
+        now + static_cast<uint32_t>(k) * static_cast<uint32_t>(LibrarySettings.MinResponseWait) +
+        200u;
     ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
 }
 
@@ -61,9 +67,10 @@ void ConnectWaitRule(Channel* ch, uint32_t now) {
 
 int DriverError(Channel* ch, int sockCode, int vokCode) {
     if (ch->LogFile > 0) {
-        LogFormat(ch, "ERROR(%d): SockCode=%d VokCode=%d PrevState=%d ThisState=%d NextState=%d\r\n",
-                  static_cast<int32_t>(plat::TickCount()), sockCode, vokCode, ch->PrevState, ch->ThisState,
-                  ch->NextState);
+        LogFormat(ch,
+                  "ERROR(%d): SockCode=%d VokCode=%d PrevState=%d ThisState=%d NextState=%d\r\n",
+                  static_cast<int32_t>(plat::TickCount()), sockCode, vokCode, ch->PrevState,
+                  ch->ThisState, ch->NextState);
         char text[128];
         if (vokCode < 0) LogWrite(ch, text, FormatErrorText(ch, vokCode, text, sizeof text));
         if (sockCode < 0) LogWrite(ch, text, FormatErrorText(ch, sockCode, text, sizeof text));
@@ -99,7 +106,8 @@ int DriverStep(Channel* ch) {
         Yield();
         return kDriverWait;
     }
-    if (ch->Deadline != 0 && Before(ch->Deadline, now)) return DriverError(ch, 0, VOK_SOCKET_TIMEOUT);
+    if (ch->Deadline != 0 && Before(ch->Deadline, now))
+        return DriverError(ch, 0, VOK_SOCKET_TIMEOUT);
     if (ch->NeedWritable && !SendRoomHeld(ch) && PollSocket(ch, kPollWritable) != 1) {
         Yield();
         return kDriverWait;
@@ -108,7 +116,8 @@ int DriverStep(Channel* ch) {
     ch->ThisState = ch->NextState;
     if (ch->ThisState > 0) ++ch->StepCount;
     // A state that repeats because it waits is traced once.
-    if (ch->ThisState != ch->PrevState) LogFormat(ch, "<%3d:%d>\r\n", ch->ThisState, static_cast<int32_t>(now));
+    if (ch->ThisState != ch->PrevState)
+        LogFormat(ch, "<%3d:%d>\r\n", ch->ThisState, static_cast<int32_t>(now));
 
     if (ch->ThisState == 0) {
         ch->ThisState = -1;
@@ -157,7 +166,8 @@ int DriveToEnd(Channel* ch) {
             // as soon as the socket takes the next one.)
             bool connecting = rc == 106;
             if (connecting || RingCount(ch) == 0)
-                plat::SocketPoll(ch->Socket, connecting ? plat::Readiness::Writable : plat::Readiness::Readable,
+                plat::SocketPoll(ch->Socket,
+                                 connecting ? plat::Readiness::Writable : plat::Readiness::Readable,
                                  wait);
         } else if (++progress % 256 == 0) {
             // A step that made progress needs no pause before the next; a
@@ -264,13 +274,14 @@ int ReadQuitReply(Channel* ch, uint32_t now);
 
 namespace {
 const StateEntry kEngineEntries[] = {
-    {101, FindLocalHost},  {102, FindLocalHost},    {103, FindLocalHost},  {104, FindServerAddress},
-    {105, StartConnect},   {106, AwaitConnect},     {258, SendQuit},       {259, ReadQuitReply},
-    {298, SendRawCommand}, {299, ReadRawReply},     {398, SendRawCommand}, {399, ReadRawReply},
+    {101, FindLocalHost},  {102, FindLocalHost}, {103, FindLocalHost},  {104, FindServerAddress},
+    {105, StartConnect},   {106, AwaitConnect},  {258, SendQuit},       {259, ReadQuitReply},
+    {298, SendRawCommand}, {299, ReadRawReply},  {398, SendRawCommand}, {399, ReadRawReply},
 };
 }  // namespace
 
-const StateTable kEngineStates = {kEngineEntries, static_cast<int>(sizeof kEngineEntries / sizeof kEngineEntries[0])};
+const StateTable kEngineStates = {
+    kEngineEntries, static_cast<int>(sizeof kEngineEntries / sizeof kEngineEntries[0])};
 
 }  // namespace vok
 

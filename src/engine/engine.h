@@ -49,10 +49,11 @@ int DriveToEnd(Channel* ch);
 int DriverStep(Channel* ch);
 
 // Timing rules of the states. "now" is the tick taken at the step's start.
-void ReplyWait(Channel* ch, uint32_t now);                // NextTime now+Min, Deadline now+Max
-void LongReplyWait(Channel* ch, uint32_t now, int k);     // NextTime now+k*Min+200, Deadline now+Max
-void LinePacing(Channel* ch, uint32_t now);               // NextTime now+SendLineDelay, Deadline now+WriteWait, NeedWritable
-void ConnectWaitRule(Channel* ch, uint32_t now);          // NextTime now+Min, Deadline now+ConnectWait
+void ReplyWait(Channel* ch, uint32_t now);             // NextTime now+Min, Deadline now+Max
+void LongReplyWait(Channel* ch, uint32_t now, int k);  // NextTime now+k*Min+200, Deadline now+Max
+void LinePacing(Channel* ch,
+                uint32_t now);  // NextTime now+SendLineDelay, Deadline now+WriteWait, NeedWritable
+void ConnectWaitRule(Channel* ch, uint32_t now);  // NextTime now+Min, Deadline now+ConnectWait
 
 // The reply-state pattern. Returns 1 when a reply was read and accepted,
 // 0 when no data is there yet (the state repeats; nothing else to do), or

@@ -61,13 +61,19 @@ bool PollReadable(Channel* ch) {
     return plat::SocketPoll(ch->Socket, plat::Readiness::Readable, 0) == 1;
 }
 
-int32_t NonNegative(int32_t ms) { return ms < 0 ? 0 : ms; }
+int32_t NonNegative(int32_t ms) {
+    return ms < 0 ? 0 : ms;
+}
 
 }  // namespace
 
-int RingCount(const Channel* ch) { return ((ch->RingWrite - ch->RingRead) % kRingSize + kRingSize) % kRingSize; }
+int RingCount(const Channel* ch) {
+    return ((ch->RingWrite - ch->RingRead) % kRingSize + kRingSize) % kRingSize;
+}
 
-void EmptyRing(Channel* ch) { ch->RingRead = ch->RingWrite = 0; }
+void EmptyRing(Channel* ch) {
+    ch->RingRead = ch->RingWrite = 0;
+}
 
 // --- Names and addresses ------------------------------------------------------
 
@@ -124,7 +130,8 @@ int FormatDottedQuad(uint32_t address, char* buffer, int size) {
 }
 
 int ResolveServer(Channel* ch) {
-    while (plat::SocketLayerBusy()) plat::SleepMs(static_cast<uint32_t>(NonNegative(LibrarySettings.PollSleep)));
+    while (plat::SocketLayerBusy())
+        plat::SleepMs(static_cast<uint32_t>(NonNegative(LibrarySettings.PollSleep)));
     uint32_t address = 0;
     int rc = plat::ResolveHost(ch->Server, &address);
     if (rc != 0) return -rc;
@@ -146,8 +153,8 @@ int GetLocalHostName(char* buffer, int size) {
 
 int ConnectSocket(int chan, uint32_t address, uint16_t port) {
     Channel* ch = ChannelTable[chan].Record;
-    LogFormat(ch, "Socket=%d, RemoteAddr=%x, RemotePort=%d\r\n", static_cast<int>(ch->Socket), address,
-              static_cast<int>(static_cast<int16_t>(port)));
+    LogFormat(ch, "Socket=%d, RemoteAddr=%x, RemotePort=%d\r\n", static_cast<int>(ch->Socket),
+              address, static_cast<int>(static_cast<int16_t>(port)));
     plat::SockAddrIn& sa = ChannelTable[chan].RemoteAddr;
     sa = plat::SockAddrIn{};
     sa.Family = 2;
@@ -356,7 +363,8 @@ int FlushSends(Channel* ch) {
 }  // namespace
 
 bool SendRoomHeld(const Channel* ch) {
-    return ch->HoldSends && ch->Socket != plat::kNoSocket && ch->SendUsed <= kSendBufferSize - (kLineChars + 2);
+    return ch->HoldSends && ch->Socket != plat::kNoSocket &&
+           ch->SendUsed <= kSendBufferSize - (kLineChars + 2);
 }
 
 int SendData(Channel* ch, const char* data, int length) {
@@ -383,7 +391,9 @@ int SendData(Channel* ch, const char* data, int length) {
     return n;
 }
 
-int SendText(Channel* ch, const char* text) { return SendData(ch, text, TextLength(text)); }
+int SendText(Channel* ch, const char* text) {
+    return SendData(ch, text, TextLength(text));
+}
 
 int SendLine(Channel* ch, char* text) {
     int len = TextLength(text);
@@ -396,7 +406,8 @@ int SendLine(Channel* ch, char* text) {
 }
 
 int CloseSocket(Channel* ch) {
-    while (plat::SocketLayerBusy()) plat::SleepMs(static_cast<uint32_t>(NonNegative(LibrarySettings.PollSleep)));
+    while (plat::SocketLayerBusy())
+        plat::SleepMs(static_cast<uint32_t>(NonNegative(LibrarySettings.PollSleep)));
     if (ch->Socket == plat::kNoSocket) return 1;  // closing a closed channel does no harm
     plat::LockEnter();
     // Lingering close: what is still queued (a QUIT, say) goes out before the

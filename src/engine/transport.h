@@ -57,9 +57,9 @@ int SendText(Channel* ch, const char* text);
 bool SendRoomHeld(const Channel* ch);
 // Sends text + CR LF; the text's buffer needs 3 spare bytes after its end.
 int SendLine(Channel* ch, char* text);
-int CloseSocket(Channel* ch);      // 1 or negated socket error; harmless on a closed channel
+int CloseSocket(Channel* ch);  // 1 or negated socket error; harmless on a closed channel
 // Drops the channel's socket, if any, without a word, a log line or a pause.
 void DropSocket(Channel* ch);
-void CloseConnection(Channel* ch); // logs "Closing socket" and closes
+void CloseConnection(Channel* ch);  // logs "Closing socket" and closes
 
 }  // namespace vok

@@ -20,16 +20,16 @@ namespace vok {
 constexpr int kMaxChannels = 128;
 
 // Sizes of the fixed text fields, in characters (the buffers are 2 longer).
-constexpr int kLineChars = 2048;     // ScratchLine, CommandLine, ReplyBuffer, body line
-constexpr int kNameChars = 128;      // server, addresses, file names
-constexpr int kUserChars = 64;       // user names, passwords
+constexpr int kLineChars = 2048;  // ScratchLine, CommandLine, ReplyBuffer, body line
+constexpr int kNameChars = 128;   // server, addresses, file names
+constexpr int kUserChars = 64;    // user names, passwords
 constexpr int kRawCommandChars = 32;
 constexpr int kRecipientChars = 32;
 constexpr int kSavedNamesChars = 1024;
-constexpr int kReplyRoom = 1024;     // what one reply may use of ReplyBuffer
+constexpr int kReplyRoom = 1024;  // what one reply may use of ReplyBuffer
 constexpr int kRingSize = 1024;
 constexpr int kSendBufferSize = 16384;
-constexpr int kNestedLevels = 4;     // nested multipart boundaries the decoder tracks
+constexpr int kNestedLevels = 4;         // nested multipart boundaries the decoder tracks
 constexpr int kAttachBufferSize = 8192;  // decoded attachment bytes written at once
 
 struct Channel {
@@ -46,7 +46,7 @@ struct Channel {
     char Pop3Password[kUserChars + 2];
 
     // File and directory names of the downloader and decoder.
-    char MailFile[kNameChars + 2];    // full path of the message file being written
+    char MailFile[kNameChars + 2];  // full path of the message file being written
     char EmailDir[kNameChars + 2];
     char AttachDir[kNameChars + 2];
     char FileName[kNameChars + 2];    // name of the current attachment
@@ -89,8 +89,8 @@ struct Channel {
 
     // POP3 and decoder.
     int32_t MessageNumber;
-    int32_t MessageSize;  // from the last LIST
-    int32_t LineCount;  // body lines asked for by TOP (never negative)
+    int32_t MessageSize;          // from the last LIST
+    int32_t LineCount;            // body lines asked for by TOP (never negative)
     plat::FileHandle MailHandle;  // the saved-mail file of a download
     char* UserBuffer;             // caller's buffer of vokGetEmailLines / vokGetEmailUID
     int32_t UserBufferSize;
@@ -114,7 +114,7 @@ struct Channel {
     char NestedBoundary[kNestedLevels][kNameChars + 2];
     int32_t Base64CarryLen;  // base64 characters waiting for the rest of their group
     char Base64Carry[4];
-    char RawTail[8];         // last bytes of a raw download, to see its "." line
+    char RawTail[8];          // last bytes of a raw download, to see its "." line
     int32_t AttachBufferLen;  // decoded bytes waiting to be written to FileHandle
     char AttachBuffer[kAttachBufferSize];
     int32_t VerifyResult;
@@ -134,18 +134,18 @@ struct Channel {
     uint8_t UseApop;
 
     // Body reader of outgoing messages.
-    uint8_t TextFromMemory;     // body from MessageText (1) or from FileHandle (0)
-    uint8_t TextEnd;            // the source is exhausted
-    char Lookahead;             // byte read ahead by the quoted-printable builder; 0 = none
-    const char* MessageText;    // read position in the body text held in memory
-    int32_t TextPos;            // next byte of TextBuffer to hand out
-    int32_t TextLimit;          // valid bytes in TextBuffer
+    uint8_t TextFromMemory;   // body from MessageText (1) or from FileHandle (0)
+    uint8_t TextEnd;          // the source is exhausted
+    char Lookahead;           // byte read ahead by the quoted-printable builder; 0 = none
+    const char* MessageText;  // read position in the body text held in memory
+    int32_t TextPos;          // next byte of TextBuffer to hand out
+    int32_t TextLimit;        // valid bytes in TextBuffer
 
     // Outgoing message and the recipient / VRFY walk. The lists point into
     // the channel's tracked copies (slots 1 to 6); null means "none". The
     // walk cuts an item off its list by writing a NUL over the delimiter at
     // ListCut, and puts it back once the item has gone out.
-    char* ToList;          // also the list of vokVerifyUser
+    char* ToList;  // also the list of vokVerifyUser
     char* CcList;
     char* BccList;
     char* SubjectText;

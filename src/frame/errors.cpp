@@ -125,10 +125,12 @@ int FormatErrorText(const Channel* ch, int code, char* buffer, int size) {
             ++placed;
         }
         // A refused command or connect: add what the server said.
-        bool withReply = code == VOK_SMTP_ERROR || code == VOK_POP3_ERROR || code == VOK_CONNECT_ERROR;
+        bool withReply =
+            code == VOK_SMTP_ERROR || code == VOK_POP3_ERROR || code == VOK_CONNECT_ERROR;
         if (withReply && ch && placed < size - 1) {
             buffer[placed++] = ' ';
-            for (const char* r = ch->ReplyBuffer; *r && placed < size - 1; ++r) buffer[placed++] = *r;
+            for (const char* r = ch->ReplyBuffer; *r && placed < size - 1; ++r)
+                buffer[placed++] = *r;
         }
     }
     buffer[placed] = '\0';

@@ -89,7 +89,8 @@ extern "C" VOK_EXPORT int VOKAPI vokAttach(int channels) {
         }
     }
     ChannelCount = static_cast<uint16_t>(channels);
-    snprintf(Boundary, sizeof Boundary, "=====_VOK%d_=====", static_cast<int32_t>(plat::TickCount()));
+    snprintf(Boundary, sizeof Boundary,
+             "=====_VOK%d_=====", static_cast<int32_t>(plat::TickCount()));
     plat::LockLeave();
     return 1;
 }

@@ -27,7 +27,8 @@ void LogFormat(Channel* ch, const char* format, ...) {
     int n = vsnprintf(ch->ScratchLine, sizeof ch->ScratchLine, format, args);
     va_end(args);
     if (n < 0) return;
-    if (n >= static_cast<int>(sizeof ch->ScratchLine)) n = static_cast<int>(sizeof ch->ScratchLine) - 1;
+    if (n >= static_cast<int>(sizeof ch->ScratchLine))
+        n = static_cast<int>(sizeof ch->ScratchLine) - 1;
     LogWrite(ch, ch->ScratchLine, n);
 }
 

@@ -36,7 +36,8 @@ int CheckId(int id) {
 }  // namespace
 
 void ResetRegistry() {
-    for (int i = 0; i < kRegistrySize; ++i) g_registry[i] = RegistryEntry{nullptr, 0, nullptr, static_cast<uint16_t>(i)};
+    for (int i = 0; i < kRegistrySize; ++i)
+        g_registry[i] = RegistryEntry{nullptr, 0, nullptr, static_cast<uint16_t>(i)};
 }
 
 int AllocateBlock(int id, int32_t size) {
@@ -151,7 +152,8 @@ void ScanBlocks(const char* label) {
     for (int id = 0; id < kRegistrySize; ++id) {
         if (!g_registry[id].Handle) continue;
         if (CheckBlock(id) == kMemCorrupted) {
-            snprintf(text, sizeof text, "Memory Corrupted (%s): ID=%d Err=%d", label, id, kMemCorrupted);
+            snprintf(text, sizeof text, "Memory Corrupted (%s): ID=%d Err=%d", label, id,
+                     kMemCorrupted);
             plat::ShowWarning(text, "Info");
         }
     }

@@ -85,7 +85,9 @@ int OpenLog(Channel* ch, const char* path) {
     return file;
 }
 
-inline uint8_t LowByte(int value) { return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFF); }
+inline uint8_t LowByte(int value) {
+    return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFF);
+}
 
 }  // namespace
 
@@ -99,44 +101,94 @@ extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int val
     LogFormat(ch, "*** vokIntegerParam(%d,%d,%d)\r\n", channel, index, value);
     Settings& s = LibrarySettings;
     switch (index) {
-        case 1: s.MinResponseWait = value; break;
-        case 2: s.MaxResponseWait = value; break;
-        case 3: s.ConnectWait = value; break;
-        case 5: s.SendLineDelay = value; break;
-        case 6: s.WriteWait = s.ReadWait = value; break;
-        case 8: ch->BodyFormat = value & 15; break;
+        case 1:
+            s.MinResponseWait = value;
+            break;
+        case 2:
+            s.MaxResponseWait = value;
+            break;
+        case 3:
+            s.ConnectWait = value;
+            break;
+        case 5:
+            s.SendLineDelay = value;
+            break;
+        case 6:
+            s.WriteWait = s.ReadWait = value;
+            break;
+        case 8:
+            ch->BodyFormat = value & 15;
+            break;
         case 9:
             ch->AutoCall = value & 1;
             ch->NextTime = 0;
             ch->Deadline = 0;
             break;
-        case 10: ch->NumberAttachments = value; break;
-        case 11: s.WriteWait = value; break;
-        case 12: s.ReadWait = value; break;
-        case 13: s.PollSleep = value; break;
-        case 14: ch->SaveUnnamed = value; break;
-        case 15: ch->SmtpPort = static_cast<uint16_t>(static_cast<uint32_t>(value)); break;
-        case 16: ch->Pop3Port = static_cast<uint16_t>(static_cast<uint32_t>(value)); break;
+        case 10:
+            ch->NumberAttachments = value;
+            break;
+        case 11:
+            s.WriteWait = value;
+            break;
+        case 12:
+            s.ReadWait = value;
+            break;
+        case 13:
+            s.PollSleep = value;
+            break;
+        case 14:
+            ch->SaveUnnamed = value;
+            break;
+        case 15:
+            ch->SmtpPort = static_cast<uint16_t>(static_cast<uint32_t>(value));
+            break;
+        case 16:
+            ch->Pop3Port = static_cast<uint16_t>(static_cast<uint32_t>(value));
+            break;
         case 17:
             s.LineHard = value;
             // No range test, but no overflow either.
             s.LineSoft = value < INT32_MIN + 18 ? INT32_MIN : value - 18;
             break;
-        case 18: ch->NonBlockingConnect = value == 0 ? 1 : 0; break;
-        case 19: s.Pass8Bit = LowByte(value); break;
-        case 21: s.HideAttachNote = LowByte(value); break;
-        case 22: s.HideToHeader = LowByte(value); break;
-        case 23: s.AddressDelimiter = static_cast<char>(LowByte(value)); break;
-        case 24: s.WinsockCleanup = LowByte(value); break;
-        case 25: s.AttachDelimiter = static_cast<char>(LowByte(value)); break;
-        case 26: s.AttachNameDelimiter = static_cast<char>(LowByte(value)); break;
-        case 27: ch->InlineImages = LowByte(value); break;
-        case 28:
-            ch->DecoderState = static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(value)));
+        case 18:
+            ch->NonBlockingConnect = value == 0 ? 1 : 0;
             break;
-        case 29: ch->EsmtpMode = LowByte(value); break;
-        case 30: ch->UseApop = LowByte(value); break;
-        default: return -1;
+        case 19:
+            s.Pass8Bit = LowByte(value);
+            break;
+        case 21:
+            s.HideAttachNote = LowByte(value);
+            break;
+        case 22:
+            s.HideToHeader = LowByte(value);
+            break;
+        case 23:
+            s.AddressDelimiter = static_cast<char>(LowByte(value));
+            break;
+        case 24:
+            s.WinsockCleanup = LowByte(value);
+            break;
+        case 25:
+            s.AttachDelimiter = static_cast<char>(LowByte(value));
+            break;
+        case 26:
+            s.AttachNameDelimiter = static_cast<char>(LowByte(value));
+            break;
+        case 27:
+            ch->InlineImages = LowByte(value);
+            break;
+        case 28:
+            ch->DecoderState =
+                static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(value)));
+            break;
+        case 29:
+            ch->EsmtpMode = LowByte(value);
+            break;
+        case 30:
+            ch->UseApop = LowByte(value);
+            break;
+        default:
+            return -1;
     }
     return 1;
 }
@@ -148,30 +200,40 @@ extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const ch
     LogFormat(ch, "*** vokStringParam(%d,%d,%s)\r\n", channel, index, text);
     Settings& s = LibrarySettings;
     switch (index) {
-        case 20: return OpenLog(ch, text);
-        case 41: return SaveMessageBuffer(ch, text);
-        case 50: return CopyText(ch->ReplyTo, text, kNameChars);
-        case 51: return SetUserHeaders(ch, text);
+        case 20:
+            return OpenLog(ch, text);
+        case 41:
+            return SaveMessageBuffer(ch, text);
+        case 50:
+            return CopyText(ch->ReplyTo, text, kNameChars);
+        case 51:
+            return SetUserHeaders(ch, text);
         case 52:
             if (ch->LogFile <= 0) return 0;
             LogText(ch, text);
             LogWrite(ch, "\r\n", 2);
             return ch->LogFile;
-        case 53: return CopyText(ch->FromAddress, text, kNameChars);
-        case 54: return CopyText(s.CustomContentType, text, 64);
+        case 53:
+            return CopyText(ch->FromAddress, text, kNameChars);
+        case 54:
+            return CopyText(s.CustomContentType, text, 64);
         case 55: {
             int n = CopyText(s.CustomEncoding, text, 128);
             s.UseCustomEncoding = n > 0 ? 1 : 0;
             return n;
         }
-        case 56: return AddHeaderLine(ch, text);
-        case 57: return CopyText(ch->SmtpPassword, text, kUserChars);
-        case 58: return CopyText(ch->UserName, text, kUserChars);
+        case 56:
+            return AddHeaderLine(ch, text);
+        case 57:
+            return CopyText(ch->SmtpPassword, text, kUserChars);
+        case 58:
+            return CopyText(ch->UserName, text, kUserChars);
         case 59: {
             int id = ch->Chan * kSlotsPerChannel + kSlotAlternateText;
             if (BlockInUse(id) == 1) return 0;  // the first text stays
             return AllocAndCopy(ch->Chan, kSlotAlternateText, text) ? TextLength(text) : 0;
         }
-        default: return -1;
+        default:
+            return -1;
     }
 }

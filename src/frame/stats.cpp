@@ -42,25 +42,44 @@ extern "C" VOK_EXPORT int VOKAPI vokStatistics(int channel, int index) {
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     switch (index) {
-        case 2: return ch->StepCount;
-        case 3: return ch->ReplyCode;
-        case 4: return ch->SockCode;
-        case 10: return ch->BodyBytesRead;
-        case 11: return ch->AttachBytesRead;
-        case 12: return Sum(ch->BodyBytesRead, ch->AttachBytesRead);
-        case 13: return ch->BodyBytesSent;
-        case 14: return ch->AttachBytesSent;
-        case 15: return Sum(ch->BodyBytesSent, ch->AttachBytesSent);
-        case 16: return VOK_VERSION;
-        case 17: return ch->MessageCount;
-        case 18: return ch->MessageSize;
-        case 19: return ch->UserBufferLen;
-        case 20: return ConnectionState(ch);
-        case 22: return ch->AttachCount;
-        case 24: return ch->VerifyResult;
-        case 26: return VOK_BUILD;
-        case 27: return static_cast<int>(ch->Socket);
-        default: return -1;
+        case 2:
+            return ch->StepCount;
+        case 3:
+            return ch->ReplyCode;
+        case 4:
+            return ch->SockCode;
+        case 10:
+            return ch->BodyBytesRead;
+        case 11:
+            return ch->AttachBytesRead;
+        case 12:
+            return Sum(ch->BodyBytesRead, ch->AttachBytesRead);
+        case 13:
+            return ch->BodyBytesSent;
+        case 14:
+            return ch->AttachBytesSent;
+        case 15:
+            return Sum(ch->BodyBytesSent, ch->AttachBytesSent);
+        case 16:
+            return VOK_VERSION;
+        case 17:
+            return ch->MessageCount;
+        case 18:
+            return ch->MessageSize;
+        case 19:
+            return ch->UserBufferLen;
+        case 20:
+            return ConnectionState(ch);
+        case 22:
+            return ch->AttachCount;
+        case 24:
+            return ch->VerifyResult;
+        case 26:
+            return VOK_BUILD;
+        case 27:
+            return static_cast<int>(ch->Socket);
+        default:
+            return -1;
     }
 }
 
@@ -86,15 +105,18 @@ extern "C" VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, i
             // The length without the line end, which stays in the buffer.
             return (n > 2 && buffer[n - 2] == '\r') ? n - 2 : n;
         }
-        case 25: return FormatDottedQuad(ch->ServerIP, buffer, size);
+        case 25:
+            return FormatDottedQuad(ch->ServerIP, buffer, size);
         case 28: {
             if (size <= 16 || ch->Socket == plat::kNoSocket) return 0;
             plat::SockAddrIn& local = ChannelTable[ch->Chan].RemoteAddr;
             if (plat::SocketLocalAddress(ch->Socket, &local) != 0) return 0;
             return FormatDottedQuad(plat::NetToHost32(local.Address), buffer, size);
         }
-        case 29: return CopyOut(buffer, size, ch->SavedNames, kSavedNamesChars);
-        case 30: return CopyOut(buffer, size, ch->LastRecipient, kRecipientChars);
+        case 29:
+            return CopyOut(buffer, size, ch->SavedNames, kSavedNamesChars);
+        case 30:
+            return CopyOut(buffer, size, ch->LastRecipient, kRecipientChars);
         case 40: {
             int id = ch->Chan * kSlotsPerChannel + kSlotMessageBuffer;
             const char* block = GetBlock(id);

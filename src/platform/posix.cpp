@@ -20,7 +20,8 @@ uint32_t TickCount() {
     clock_gettime(CLOCK_MONOTONIC, &ts);
     // Unsigned arithmetic: the 64-bit product is cut to 32 bits, so the count
     // wraps every 49.7 days just like the Windows tick count.
-    uint64_t ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+    uint64_t ms =
+        static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
     return static_cast<uint32_t>(ms);
 }
 
@@ -64,12 +65,20 @@ void GetLocalTime(LocalTime* out) {
 }
 
 void LockInit() {}
-void LockEnter() { pthread_mutex_lock(&g_lock); }
-void LockLeave() { pthread_mutex_unlock(&g_lock); }
+void LockEnter() {
+    pthread_mutex_lock(&g_lock);
+}
+void LockLeave() {
+    pthread_mutex_unlock(&g_lock);
+}
 void LockDelete() {}
 
-void* AllocZeroed(size_t size) { return calloc(1, size); }
-void FreeZeroed(void* block) { free(block); }
+void* AllocZeroed(size_t size) {
+    return calloc(1, size);
+}
+void FreeZeroed(void* block) {
+    free(block);
+}
 
 namespace {
 // Descriptor 0 is a valid file but not a valid handle for our callers, who
@@ -121,14 +130,20 @@ void FileClose(FileHandle file) {
     if (file > 0) close(file);
 }
 
-char PathSeparator() { return '/'; }
-bool IsPathSeparator(char c) { return c == '/'; }
+char PathSeparator() {
+    return '/';
+}
+bool IsPathSeparator(char c) {
+    return c == '/';
+}
 
 void ShowWarning(const char* text, const char* caption) {
     fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
 }
 
-int SocketStartup() { return 0; }
+int SocketStartup() {
+    return 0;
+}
 void SocketCleanup() {}
 
 }  // namespace vok::plat

@@ -21,52 +21,98 @@ namespace {
 
 int WinsockError(int e) {
     switch (e) {
-        case EINTR: return 10004;
-        case EBADF: return 10009;
-        case EACCES: case EPERM: return 10013;
-        case EFAULT: return 10014;
-        case EINVAL: return 10022;
-        case EMFILE: case ENFILE: return 10024;
+        case EINTR:
+            return 10004;
+        case EBADF:
+            return 10009;
+        case EACCES:
+        case EPERM:
+            return 10013;
+        case EFAULT:
+            return 10014;
+        case EINVAL:
+            return 10022;
+        case EMFILE:
+        case ENFILE:
+            return 10024;
 #if EAGAIN != EWOULDBLOCK
         case EAGAIN:
 #endif
-        case EWOULDBLOCK: case EINPROGRESS: return kWouldBlock;
-        case EALREADY: return 10037;
-        case ENOTSOCK: return kNotSocket;
-        case EDESTADDRREQ: return 10039;
-        case EMSGSIZE: return 10040;
-        case EPROTOTYPE: return 10041;
-        case ENOPROTOOPT: return 10042;
-        case EPROTONOSUPPORT: return 10043;
-        case ESOCKTNOSUPPORT: return 10044;
-        case EOPNOTSUPP: return 10045;
-        case EAFNOSUPPORT: return 10047;
-        case EADDRINUSE: return 10048;
-        case EADDRNOTAVAIL: return 10049;
-        case ENETDOWN: return 10050;
-        case ENETUNREACH: return 10051;
-        case ENETRESET: return 10052;
-        case ECONNABORTED: case EPIPE: return 10053;
-        case ECONNRESET: return 10054;
-        case ENOBUFS: case ENOMEM: return 10055;
-        case EISCONN: return 10056;
-        case ENOTCONN: return 10057;
-        case ESHUTDOWN: return 10058;
-        case ETIMEDOUT: return 10060;
-        case ECONNREFUSED: return 10061;
-        case EHOSTDOWN: return 10064;
-        case EHOSTUNREACH: return 10065;
-        default: return 10050;  // some network error without a closer match
+        case EWOULDBLOCK:
+        case EINPROGRESS:
+            return kWouldBlock;
+        case EALREADY:
+            return 10037;
+        case ENOTSOCK:
+            return kNotSocket;
+        case EDESTADDRREQ:
+            return 10039;
+        case EMSGSIZE:
+            return 10040;
+        case EPROTOTYPE:
+            return 10041;
+        case ENOPROTOOPT:
+            return 10042;
+        case EPROTONOSUPPORT:
+            return 10043;
+        case ESOCKTNOSUPPORT:
+            return 10044;
+        case EOPNOTSUPP:
+            return 10045;
+        case EAFNOSUPPORT:
+            return 10047;
+        case EADDRINUSE:
+            return 10048;
+        case EADDRNOTAVAIL:
+            return 10049;
+        case ENETDOWN:
+            return 10050;
+        case ENETUNREACH:
+            return 10051;
+        case ENETRESET:
+            return 10052;
+        case ECONNABORTED:
+        case EPIPE:
+            return 10053;
+        case ECONNRESET:
+            return 10054;
+        case ENOBUFS:
+        case ENOMEM:
+            return 10055;
+        case EISCONN:
+            return 10056;
+        case ENOTCONN:
+            return 10057;
+        case ESHUTDOWN:
+            return 10058;
+        case ETIMEDOUT:
+            return 10060;
+        case ECONNREFUSED:
+            return 10061;
+        case EHOSTDOWN:
+            return 10064;
+        case EHOSTUNREACH:
+            return 10065;
+        default:
+            return 10050;  // some network error without a closer match
     }
 }
 
-int LastError() { return WinsockError(errno); }
+int LastError() {
+    return WinsockError(errno);
+}
 
 }  // namespace
 
-uint16_t HostToNet16(uint16_t v) { return htons(v); }
-uint32_t HostToNet32(uint32_t v) { return htonl(v); }
-uint32_t NetToHost32(uint32_t v) { return ntohl(v); }
+uint16_t HostToNet16(uint16_t v) {
+    return htons(v);
+}
+uint32_t HostToNet32(uint32_t v) {
+    return htonl(v);
+}
+uint32_t NetToHost32(uint32_t v) {
+    return ntohl(v);
+}
 
 int SocketCreate(SocketHandle* out) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
@@ -102,7 +148,8 @@ int SocketSend(SocketHandle s, const char* data, int length, bool more) {
     // MSG_NOSIGNAL: a peer that has gone gives EPIPE, never SIGPIPE.
     int flags = MSG_NOSIGNAL | (more ? MSG_MORE : 0);
     while (done < length) {
-        ssize_t n = send(static_cast<int>(s), data + done, static_cast<size_t>(length - done), flags);
+        ssize_t n =
+            send(static_cast<int>(s), data + done, static_cast<size_t>(length - done), flags);
         if (n < 0) {
             if (errno == EINTR) continue;
             return -LastError();
@@ -114,7 +161,9 @@ int SocketSend(SocketHandle s, const char* data, int length, bool more) {
 
 int SocketSetNoDelay(SocketHandle s) {
     int one = 1;
-    return setsockopt(static_cast<int>(s), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) == 0 ? 0 : LastError();
+    return setsockopt(static_cast<int>(s), IPPROTO_TCP, TCP_NODELAY, &one, sizeof one) == 0
+               ? 0
+               : LastError();
 }
 
 int SocketRecv(SocketHandle s, char* buffer, int length) {
@@ -134,7 +183,8 @@ int SocketPoll(SocketHandle s, Readiness kind, int timeoutMs) {
     if (rc == 0) return 0;
     if (p.revents & POLLNVAL) return 1;
     switch (kind) {
-        case Readiness::Readable: return (p.revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 0;
+        case Readiness::Readable:
+            return (p.revents & (POLLIN | POLLHUP | POLLERR)) ? 1 : 0;
         case Readiness::Writable:
             // A connection that failed or was reset counts as writable, so
             // that the next send meets the error at once instead of waiting
@@ -166,7 +216,8 @@ int SocketClose(SocketHandle s, int lingerSeconds) {
 int SocketLocalAddress(SocketHandle s, SockAddrIn* out) {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
-    if (getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0) return -LastError();
+    if (getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+        return -LastError();
     out->Family = 2;
     out->Port = sa.sin_port;
     out->Address = sa.sin_addr.s_addr;
@@ -211,13 +262,18 @@ int ResolveHost(const char* name, uint32_t* address) {
     int rc = getaddrinfo(name, nullptr, &hints, &res);
     if (rc != 0) {
         switch (rc) {
-            case EAI_AGAIN: return 11002;
-            case EAI_FAIL: return 11003;
+            case EAI_AGAIN:
+                return 11002;
+            case EAI_FAIL:
+                return 11003;
 #ifdef EAI_NODATA
-            case EAI_NODATA: return 11004;
+            case EAI_NODATA:
+                return 11004;
 #endif
-            case EAI_NONAME: return 11001;
-            default: return 11003;
+            case EAI_NONAME:
+                return 11001;
+            default:
+                return 11003;
         }
     }
     bool any = false;
@@ -241,6 +297,8 @@ int LocalHostName(char* buffer, int size) {
     return 0;
 }
 
-bool SocketLayerBusy() { return false; }
+bool SocketLayerBusy() {
+    return false;
+}
 
 }  // namespace vok::plat

@@ -19,14 +19,24 @@ namespace vok::plat {
 
 namespace {
 
-SOCKET AsSocket(SocketHandle s) { return static_cast<SOCKET>(s); }
-int LastError() { return ::WSAGetLastError(); }
+SOCKET AsSocket(SocketHandle s) {
+    return static_cast<SOCKET>(s);
+}
+int LastError() {
+    return ::WSAGetLastError();
+}
 
 }  // namespace
 
-uint16_t HostToNet16(uint16_t v) { return ::htons(v); }
-uint32_t HostToNet32(uint32_t v) { return ::htonl(v); }
-uint32_t NetToHost32(uint32_t v) { return ::ntohl(v); }
+uint16_t HostToNet16(uint16_t v) {
+    return ::htons(v);
+}
+uint32_t HostToNet32(uint32_t v) {
+    return ::htonl(v);
+}
+uint32_t NetToHost32(uint32_t v) {
+    return ::ntohl(v);
+}
 
 int SocketCreate(SocketHandle* out) {
     SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
@@ -61,7 +71,9 @@ int SocketSend(SocketHandle s, const char* data, int length, bool) {
     return done;
 }
 
-int SocketSetNoDelay(SocketHandle) { return 0; }
+int SocketSetNoDelay(SocketHandle) {
+    return 0;
+}
 
 int SocketRecv(SocketHandle s, char* buffer, int length) {
     int n = ::recv(AsSocket(s), buffer, length, 0);
@@ -106,7 +118,8 @@ int SocketClose(SocketHandle s, int lingerSeconds) {
 int SocketLocalAddress(SocketHandle s, SockAddrIn* out) {
     sockaddr_in sa{};
     int len = sizeof sa;
-    if (::getsockname(AsSocket(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0) return -LastError();
+    if (::getsockname(AsSocket(s), reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+        return -LastError();
     out->Family = 2;
     out->Port = sa.sin_port;
     out->Address = sa.sin_addr.s_addr;
@@ -158,6 +171,8 @@ int LocalHostName(char* buffer, int size) {
     return 0;
 }
 
-bool SocketLayerBusy() { return ::WSAIsBlocking() != 0; }
+bool SocketLayerBusy() {
+    return ::WSAIsBlocking() != 0;
+}
 
 }  // namespace vok::plat

@@ -50,7 +50,9 @@ struct Base64Set {
 };
 constexpr Base64Set kBase64Set;
 
-bool IsBase64Char(char c) { return kBase64Set.In[static_cast<unsigned char>(c)]; }
+bool IsBase64Char(char c) {
+    return kBase64Set.In[static_cast<unsigned char>(c)];
+}
 
 char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
