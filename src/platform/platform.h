@@ -29,6 +29,8 @@ struct LocalTime {
     int utcOffsetMinutes;
 };
 void GetLocalTime(LocalTime* out);
+// The system's clock itself, without the test override (per platform).
+void SystemLocalTime(LocalTime* out);
 
 // Tests make the clock deterministic: while an override is set, GetLocalTime
 // returns a copy of it. Pass nullptr to return to the real clock.

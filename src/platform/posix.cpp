@@ -36,21 +36,10 @@ void SleepMs(uint32_t ms) {
 }
 
 namespace {
-bool g_haveOverride = false;
-LocalTime g_override{};
 pthread_mutex_t g_lock = PTHREAD_MUTEX_INITIALIZER;
 }  // namespace
 
-void SetLocalTimeOverride(const LocalTime* fixed) {
-    g_haveOverride = fixed != nullptr;
-    if (fixed) g_override = *fixed;
-}
-
-void GetLocalTime(LocalTime* out) {
-    if (g_haveOverride) {
-        *out = g_override;
-        return;
-    }
+void SystemLocalTime(LocalTime* out) {
     time_t now = time(nullptr);
     tm t{};
     localtime_r(&now, &t);

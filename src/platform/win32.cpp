@@ -34,21 +34,7 @@ void SleepMs(uint32_t ms) {
     ::Sleep(static_cast<DWORD>(ms));
 }
 
-namespace {
-bool g_haveOverride = false;
-LocalTime g_override{};
-}  // namespace
-
-void SetLocalTimeOverride(const LocalTime* fixed) {
-    g_haveOverride = fixed != nullptr;
-    if (fixed) g_override = *fixed;
-}
-
-void GetLocalTime(LocalTime* out) {
-    if (g_haveOverride) {
-        *out = g_override;
-        return;
-    }
+void SystemLocalTime(LocalTime* out) {
     SYSTEMTIME st{};
     ::GetLocalTime(&st);
     // The bias is what must be added to local time to get UTC, so the offset
