@@ -360,17 +360,20 @@ int FlushSends(Channel* ch) {
     int n = plat::SocketSend(ch->Socket, ch->SendBuffer, used, ch->HoldSends != 0);
     return n < 0 ? n : 0;
 }
+// Gathering only while the caller has not asked for paced lines: a
+// SendLineDelay means every line is to reach the server on its own.
+bool Gathering(const Channel* ch) { return ch->HoldSends && LibrarySettings.SendLineDelay <= 0; }
 }  // namespace
 
 bool SendRoomHeld(const Channel* ch) {
-    return ch->HoldSends && ch->Socket != plat::kNoSocket &&
+    return Gathering(ch) && ch->Socket != plat::kNoSocket &&
            ch->SendUsed <= kSendBufferSize - (kLineChars + 2);
 }
 
 int SendData(Channel* ch, const char* data, int length) {
     if (ch->Socket == plat::kNoSocket) return -plat::kNotSocket;
     if (length <= 0) return 0;
-    if (ch->HoldSends && length <= kSendBufferSize) {
+    if (Gathering(ch) && length <= kSendBufferSize) {
         // Message data, one line per step: gather the lines and send them in
         // blocks, so a large attachment costs a system call per 16 KB rather
         // than per 78-byte line. The log still shows every line as sent.
