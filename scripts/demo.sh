@@ -11,27 +11,9 @@ root=$(pwd)
 SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
 
 # --- Packages -----------------------------------------------------------------
-packages=(cmake g++ make python3 python3-aiosmtpd dovecot-pop3d)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing: ${missing[*]}"
-  # Keep the packages' system daemons (Dovecot's) from starting: the demo
-  # runs a private server of its own. policy-rc.d answering 101 forbids it.
-  made_policy=no
-  if [ ! -e /usr/sbin/policy-rc.d ]; then
-    printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
-    $SUDO chmod 755 /usr/sbin/policy-rc.d
-    made_policy=yes
-  fi
-  rc=0
-  $SUDO apt-get update -q || rc=$?
-  [ "$rc" -ne 0 ] || DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}" || rc=$?
-  [ "$made_policy" = no ] || $SUDO rm -f /usr/sbin/policy-rc.d
-  [ "$rc" -eq 0 ] || exit "$rc"
-fi
+# shellcheck source=scripts/packages.sh
+. "$root/scripts/packages.sh"
+install_packages cmake g++ make python3 python3-aiosmtpd dovecot-pop3d
 
 # --- Build --------------------------------------------------------------------
 build=${VOK_DEMO_BUILD:-$root/build-demo}

@@ -9,36 +9,10 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 # --- Packages -----------------------------------------------------------------
-packages=(cmake g++ make libgtest-dev libbenchmark-dev binutils python3-aiosmtpd pkgconf)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing: ${missing[*]}"
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
-fi
-
-# Dovecot's POP3 server for the POP3 integration tests, which start a private
-# instance of their own. Installing the package must not start the system's
-# daemon on port 110: policy-rc.d forbids it for the time of the install.
-if ! dpkg -s dovecot-pop3d >/dev/null 2>&1; then
-  echo "== installing: dovecot-pop3d"
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  made_policy=0
-  if [ ! -e /usr/sbin/policy-rc.d ]; then
-    printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
-    $SUDO chmod 755 /usr/sbin/policy-rc.d
-    made_policy=1
-  fi
-  $SUDO apt-get update -q
-  rc=0
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q dovecot-pop3d || rc=$?
-  if [ "$made_policy" -eq 1 ]; then $SUDO rm -f /usr/sbin/policy-rc.d; fi
-  [ "$rc" -eq 0 ] || exit "$rc"
-fi
+# shellcheck source=scripts/packages.sh
+. "$root/scripts/packages.sh"
+install_packages cmake g++ make libgtest-dev libbenchmark-dev binutils python3-aiosmtpd pkgconf \
+  dovecot-pop3d
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -67,18 +41,7 @@ unset ASAN_OPTIONS UBSAN_OPTIONS
 # 64-bit prefix.
 echo "== Windows: VOK32.dll with mingw-w64, tests under Wine"
 win_start=$SECONDS
-win_packages=(mingw-w64 googletest wine wine64 wine32:i386)
-missing=()
-for p in "${win_packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "== installing: ${missing[*]}"
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-  $SUDO apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
-fi
+install_packages mingw-w64 googletest wine wine64 wine32:i386
 
 run_windows() {
   local dir=$1 toolchain=$2 label=$3; shift 3
