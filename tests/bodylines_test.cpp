@@ -239,18 +239,20 @@ TEST_F(BodyLines, EndsOfTheSource) {
     EXPECT_EQ(Lines(), (L{"", ""}));
 }
 
+// A NUL in a body file is a byte like any other: masked in plain text, the
+// rest of the file still goes out.
 TEST_F(BodyLines, FileBodyWithNul) {
     std::string big(5000, 'b');
     FromFile(
         "ab" + std::string(1, '\0') + "cd\r\n" + big + "\r\n" + std::string(1, '\0') + "ef\r\n", 2);
     L lines = Lines();
-    ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[0], "ab");
-    EXPECT_EQ(lines[1], "cd");
-    EXPECT_EQ(lines[2] + lines[3] + lines[4] + lines[5] + lines[6], big.substr(0, 4990));
-    EXPECT_EQ(lines[7], std::string(10, 'b'));
-    // The NUL at the start of a line ended the body: "ef" never came.
-    EXPECT_GE(ch_->BodyBytesRead, 5010);
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), "ab~cd");
+    EXPECT_EQ(lines.back(), "~ef");
+    std::string middle;
+    for (size_t i = 1; i + 1 < lines.size(); ++i) middle += lines[i];
+    EXPECT_EQ(middle, big);
+    EXPECT_EQ(ch_->BodyBytesRead, 5014);
 }
 
 TEST_F(BodyLines, FileBodyMatchesTheMemoryBody) {

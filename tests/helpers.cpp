@@ -5,15 +5,7 @@
 #include <filesystem>
 #include <random>
 
-#include "engine/transport.h"
-
 namespace vok_test {
-
-namespace {
-// Every wire test closes sockets; the half-second pause after each close
-// only slows the suite down.
-const bool kFastClose = (vok::ClosePauseMs = 0, true);
-}  // namespace
 
 TempDir::TempDir() {
     std::random_device rd;

@@ -2,6 +2,7 @@
 // the exact DATA of representative messages, VRFY, manual driving, and a
 // server that dies mid-message. A scripted loopback server plays the other
 // side and records every byte.
+#include <cstdlib>
 #include <cstring>
 #include <regex>
 #include <string>
@@ -366,20 +367,42 @@ TEST_F(Smtp, LineBreaksInAddressesAreRefusedBeforeSending) {
     EXPECT_EQ(srv.Received(), "HELO example.com\r\n");
 }
 
-TEST_F(Smtp, FourHundredsAreAcceptedFiveHundredsEndTheSession) {
-    ScriptServer srv;
-    Greet(srv);
-    srv.Expect("MAIL FROM:<ann@example.com>\r\n").Send("250 ok\r\n");
-    srv.Expect("RCPT TO:<a@x.com>\r\n").Send("451 later\r\n");
-    srv.Expect("DATA\r\n").Send("354 go\r\n").ReadUntil("\r\n.\r\n").Send("250 ok\r\n");
-    srv.Expect("MAIL FROM:<ann@example.com>\r\n").Send("250 ok\r\n");
-    srv.Expect("RCPT TO:<a@x.com>\r\n").Send("550 no such user\r\n").AwaitClose();
-    ASSERT_EQ(Connect(srv), 0);
-    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "hi", ""), 0);
-    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "hi", ""), VOK_SMTP_ERROR);
-    EXPECT_TRUE(srv.Finish()) << srv.Failures();
-    EXPECT_STREQ(Ch()->LastReply, "550 no such user\r\n");
-    EXPECT_EQ(Ch()->Socket, plat::kNoSocket);
+// Any 4yz or 5yz reply means the message was not taken (RFC 5321 section
+// 4.2.1): to a recipient, to DATA, after the final dot, or as a 421 that
+// ends the session in the middle of the data.
+TEST_F(Smtp, FourHundredsAndFiveHundredsFailTheSend) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> script;  // expected line, reply, ...
+        const char* body;
+    } cases[] = {
+        {"rcpt 450", {"RCPT TO:<a@x.com>", "450 mailbox busy"}, "hi"},
+        {"rcpt 550", {"RCPT TO:<a@x.com>", "550 no such user"}, "hi"},
+        {"data 451", {"RCPT TO:<a@x.com>", "250 ok", "DATA", "451 later"}, "hi"},
+        {"dot 451",
+         {"RCPT TO:<a@x.com>", "250 ok", "DATA", "354 go", "", "451 not accepted"},
+         "hi"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptServer srv;
+        Greet(srv);
+        srv.Expect("MAIL FROM:<ann@example.com>\r\n").Send("250 ok\r\n");
+        for (size_t i = 0; i < c.script.size(); i += 2) {
+            if (c.script[i].empty())
+                srv.ReadUntil("\r\n.\r\n");
+            else
+                srv.Expect(c.script[i] + "\r\n");
+            srv.Send(c.script[i + 1] + "\r\n");
+        }
+        srv.AwaitClose();
+        ASSERT_EQ(Connect(srv), 0);
+        EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", c.body, ""), VOK_SMTP_ERROR);
+        EXPECT_TRUE(srv.Finish()) << srv.Failures();
+        EXPECT_EQ(std::string(Ch()->LastReply), c.script.back() + "\r\n");
+        EXPECT_EQ(vokStatistics(0, 3), atoi(c.script.back().c_str()));
+        EXPECT_EQ(Ch()->Socket, plat::kNoSocket);
+    }
 }
 
 TEST_F(Smtp, CallArguments) {
@@ -518,12 +541,12 @@ TEST_F(Smtp, AuthMechanismsAndAnswers) {
          {"AUTH PLAIN " + Base64(longUser + '\0' + longUser + '\0' + "secret"), "235 ok"},
          0,
          "AUTH PLAIN ok\r\n"},
-        {"4xx taken as success",
+        {"4xx is a failure too",
          "250 AUTH PLAIN\r\n",
          "a",
          "b",
          {"AUTH PLAIN " + Base64(std::string("a\0a\0b", 5)), "454 later"},
-         0,
+         VOK_SMTP_ERROR,
          nullptr},
         {"refused",
          "250 AUTH PLAIN\r\n",

@@ -39,18 +39,22 @@ TEST_F(Inspect, DebugTextsStayInsideTheBuffer) {
     char buf[64];
     EXPECT_EQ(vokDebug(0, 23, buf, sizeof buf), 6);
     EXPECT_STREQ(buf, "250 OK\r\n");
-    // A short buffer gets what fits and a terminator, never more.
+    // `size` characters and then a NUL: the buffer holds size + 1 bytes.
     memset(buf, 'x', sizeof buf);
-    EXPECT_EQ(vokDebug(0, 23, buf, 4), 3);
-    EXPECT_STREQ(buf, "250");
-    EXPECT_EQ(buf[4], 'x');
+    EXPECT_EQ(vokDebug(0, 23, buf, 4), 4);
+    EXPECT_STREQ(buf, "250 ");
+    EXPECT_EQ(buf[5], 'x');
 
     strcpy(ch->SavedNames, "a.pdf,b.png");
     EXPECT_EQ(vokDebug(0, 29, buf, sizeof buf), 11);
     EXPECT_STREQ(buf, "a.pdf,b.png");
     strcpy(ch->LastRecipient, "<ann@example.org>");
-    EXPECT_EQ(vokDebug(0, 30, buf, 6), 5);
-    EXPECT_STREQ(buf, "<ann@");
+    EXPECT_EQ(vokDebug(0, 30, buf, 6), 6);
+    EXPECT_STREQ(buf, "<ann@e");
+    // The whole 32-character field with size 32.
+    strcpy(ch->LastRecipient, "<abcdefghijklmnopqrstuvw@xyz.io>");
+    EXPECT_EQ(vokDebug(0, 30, buf, 32), 32);
+    EXPECT_STREQ(buf, "<abcdefghijklmnopqrstuvw@xyz.io>");
 
     EXPECT_EQ(vokDebug(0, 99, buf, 10), 0);
     EXPECT_STREQ(buf, "?");
@@ -73,9 +77,9 @@ TEST_F(Inspect, MessageBufferIsBoundedBySize) {
     ASSERT_NE(block, nullptr);
     memset(block, 'm', 150);
     memset(buf, 'x', sizeof buf);
-    EXPECT_EQ(vokDebug(0, 40, buf, 10), 9);
-    EXPECT_EQ(std::string(buf), std::string(9, 'm'));
-    EXPECT_EQ(buf[10], 'x');
+    EXPECT_EQ(vokDebug(0, 40, buf, 10), 10);
+    EXPECT_EQ(std::string(buf), std::string(10, 'm'));
+    EXPECT_EQ(buf[11], 'x');
     char big[300];
     EXPECT_EQ(vokDebug(0, 40, big, sizeof big), 150);
 }
@@ -87,7 +91,7 @@ TEST_F(Inspect, DateLineFromTheClock) {
     EXPECT_EQ(vokDebug(0, -12, buf, sizeof buf), 0);
     EXPECT_STREQ(buf, "Date: Mon, 7 Dec 2026 5:01:52 +0100");
     EXPECT_EQ(vokDebug(0, -12, buf, 6), 0);
-    EXPECT_STREQ(buf, "Date:");
+    EXPECT_STREQ(buf, "Date: ");
     plat::SetLocalTimeOverride(nullptr);
 }
 

@@ -3,6 +3,7 @@
 // run in auto-call mode.
 #include "engine/engine.h"
 
+#include <atomic>
 #include <initializer_list>
 
 #include "engine/transport.h"
@@ -35,54 +36,137 @@ void Yield() {
     plat::SleepMs(0);
 }
 
+// Per channel: how many threads are driving it now, and whether vokAbort
+// asked a driving thread to stop.
+std::atomic<int> Driving[kMaxChannels];
+std::atomic<bool> AbortAsked[kMaxChannels];
+
+// The abort proper: the operation ends and the connection is dropped.
+void DropOperation(Channel* ch) {
+    ch->ReturnState = 0;
+    ch->SockCode = 0;
+    ch->AutoCall = 1;
+    ch->NextState = 0;
+    CloseConnection(ch);
+}
+
+// Held while a thread drives a channel. The last to leave finishes an abort
+// that came after the operation's last step.
+class DrivingScope {
+  public:
+    explicit DrivingScope(Channel* ch) : ch_(ch) { Driving[ch->Chan].fetch_add(1); }
+    ~DrivingScope() {
+        if (Driving[ch_->Chan].fetch_sub(1) == 1 && AbortAsked[ch_->Chan].exchange(false))
+            DropOperation(ch_);
+    }
+    DrivingScope(const DrivingScope&) = delete;
+    DrivingScope& operator=(const DrivingScope&) = delete;
+
+  private:
+    Channel* ch_;
+};
+
+// Checked before every step of a driving loop: a call asked to stop by
+// vokAbort or vokRelease returns instead of taking another step.
+int StopRequested(Channel* ch) {
+    if (AbortAsked[ch->Chan].exchange(false)) {
+        LogCall(ch, "vokAbort");
+        DropOperation(ch);
+        return VOK_SOCKET_CLOSED;
+    }
+    if (ReleaseUnderWay()) return VOK_NOT_ATTACHED;
+    return 0;
+}
+
 }  // namespace
+
+void AbortChannel(Channel* ch) {
+    if (Driving[ch->Chan].load() == 0) {
+        LogCall(ch, "vokAbort");
+        DropOperation(ch);
+        return;
+    }
+    AbortAsked[ch->Chan].store(true);
+    plat::LockEnter();
+    if (ch->Socket != plat::kNoSocket) plat::SocketShutdown(ch->Socket);
+    plat::LockLeave();
+    // The driving thread may have left in the meantime without seeing it.
+    if (Driving[ch->Chan].load() == 0 && AbortAsked[ch->Chan].exchange(false)) DropOperation(ch);
+}
 
 void LogVersionLine(Channel* ch) {
     LogFormat(ch, "VOK Win32 Version %d.%d.%d Build %d\r\n", (VOK_VERSION >> 8) & 15,
               (VOK_VERSION >> 4) & 15, VOK_VERSION & 15, VOK_BUILD);
 }
 
+uint32_t TickAfter(uint32_t now, int64_t ms) {
+    constexpr int64_t kLongest = 0x7FFFFFFE;
+    if (ms < 0) ms = 0;
+    if (ms > kLongest) ms = kLongest;
+    uint32_t tick = now + static_cast<uint32_t>(ms);
+    return tick != 0 ? tick : 1;
+}
+
+int32_t ScaledWait(int32_t ms, int k) {
+    int64_t scaled = static_cast<int64_t>(ms < 0 ? 0 : ms) * (k < 0 ? 0 : k);
+    return scaled > INT32_MAX ? INT32_MAX : static_cast<int32_t>(scaled);
+}
+
 void ReplyWait(Channel* ch, uint32_t now) {
-    ch->NextTime = now + static_cast<uint32_t>(LibrarySettings.MinResponseWait);
-    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+    ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
 }
 
 void LongReplyWait(Channel* ch, uint32_t now, int k) {
-    ch->NextTime =
-        now + static_cast<uint32_t>(k) * static_cast<uint32_t>(LibrarySettings.MinResponseWait) +
-        200u;
-    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+    int64_t gate = static_cast<int64_t>(k) *
+                   (LibrarySettings.MinResponseWait < 0 ? 0 : LibrarySettings.MinResponseWait);
+    ch->NextTime = TickAfter(now, gate + 200);
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
 }
 
 void LinePacing(Channel* ch, uint32_t now) {
-    ch->NextTime = now + static_cast<uint32_t>(LibrarySettings.SendLineDelay);
-    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.WriteWait);
+    ch->NextTime = TickAfter(now, LibrarySettings.SendLineDelay);
+    ch->Deadline = TickAfter(now, LibrarySettings.WriteWait);
     ch->NeedWritable = 1;
 }
 
 void ConnectWaitRule(Channel* ch, uint32_t now) {
-    ch->NextTime = now + static_cast<uint32_t>(LibrarySettings.MinResponseWait);
-    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.ConnectWait);
+    ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
+    ch->Deadline = TickAfter(now, LibrarySettings.ConnectWait);
 }
 
+namespace {
+void LogError(Channel* ch, int sockCode, int vokCode) {
+    if (ch->LogFile <= 0) return;
+    LogFormat(ch, "ERROR(%d): SockCode=%d VokCode=%d PrevState=%d ThisState=%d NextState=%d\r\n",
+              static_cast<int32_t>(plat::TickCount()), sockCode, vokCode, ch->PrevState,
+              ch->ThisState, ch->NextState);
+    char text[128];
+    if (vokCode < 0) LogWrite(ch, text, FormatErrorText(ch, vokCode, text, sizeof text));
+    if (sockCode < 0) LogWrite(ch, text, FormatErrorText(ch, sockCode, text, sizeof text));
+}
+
+void EndOperation(Channel* ch, int sockCode) {
+    ch->NextState = 0;
+    ch->PrevState = ch->ThisState;
+    ch->ThisState = -1;
+    ch->SockCode = sockCode;
+}
+}  // namespace
+
 int DriverError(Channel* ch, int sockCode, int vokCode) {
-    if (ch->LogFile > 0) {
-        LogFormat(ch,
-                  "ERROR(%d): SockCode=%d VokCode=%d PrevState=%d ThisState=%d NextState=%d\r\n",
-                  static_cast<int32_t>(plat::TickCount()), sockCode, vokCode, ch->PrevState,
-                  ch->ThisState, ch->NextState);
-        char text[128];
-        if (vokCode < 0) LogWrite(ch, text, FormatErrorText(ch, vokCode, text, sizeof text));
-        if (sockCode < 0) LogWrite(ch, text, FormatErrorText(ch, sockCode, text, sizeof text));
-    }
+    LogError(ch, sockCode, vokCode);
     if (vokCode < 0) {
-        ch->NextState = 0;
-        ch->PrevState = ch->ThisState;
-        ch->ThisState = -1;
-        ch->SockCode = sockCode;
+        EndOperation(ch, sockCode);
         CloseConnection(ch);
     }
     Yield();
+    return vokCode;
+}
+
+int CommandRefused(Channel* ch, int vokCode) {
+    LogError(ch, 0, vokCode);
+    EndOperation(ch, 0);
     return vokCode;
 }
 
@@ -137,8 +221,10 @@ int DriverStep(Channel* ch) {
 }
 
 int DriveToEnd(Channel* ch) {
+    DrivingScope driving(ch);
     uint32_t progress = 0;
     for (;;) {
+        if (int stop = StopRequested(ch)) return stop;
         int rc = DriverStep(ch);
         if (rc <= 0) return rc;
         // Wait without burning the processor: until the time gate opens, or
@@ -147,8 +233,8 @@ int DriveToEnd(Channel* ch) {
         uint32_t now = plat::TickCount();
         int32_t wait = LibrarySettings.PollSleep > 0 ? LibrarySettings.PollSleep : 1;
         if (ch->Deadline != 0) {
-            int32_t left = static_cast<int32_t>(ch->Deadline - now) + 1;
-            if (left < wait) wait = left < 1 ? 1 : left;
+            int64_t left = static_cast<int64_t>(static_cast<int32_t>(ch->Deadline - now)) + 1;
+            if (left < wait) wait = left < 1 ? 1 : static_cast<int32_t>(left);
         }
         if (rc == kDriverWait) {
             if (ch->NextTime != 0 && Before(now, ch->NextTime)) {
@@ -179,6 +265,9 @@ int DriveToEnd(Channel* ch) {
 }
 
 int StartOperation(Channel* ch, int firstState, bool needWritable) {
+    // Files a failed operation left open are closed before the next one
+    // begins (or a reconnect after each failure would leak one more).
+    FinishOpenFiles(ch);
     ch->NextState = firstState;
     ch->ReturnState = 0;
     ch->SockCode = 0;
@@ -286,7 +375,10 @@ const StateTable kEngineStates = {
 }  // namespace vok
 
 extern "C" VOK_EXPORT int VOKAPI vokDriver(int channel) {
+    vok::CallScope scope;
     vok::Channel* ch = nullptr;
     if (int rc = vok::LookupChannel(channel, &ch)) return rc;
+    vok::DrivingScope driving(ch);
+    if (int stop = vok::StopRequested(ch)) return stop;
     return vok::DriverStep(ch);
 }

@@ -36,6 +36,11 @@ extern const StateTable kPop3States;    // 300..321
 // Returns vokCode.
 int DriverError(Channel* ch, int sockCode, int vokCode);
 
+// A refusal the session survives (POP3 "-ERR no such message"): logged like
+// the error exit and the operation ends with vokCode, but the connection
+// stays open for the next command.
+int CommandRefused(Channel* ch, int vokCode);
+
 // The operation start: NextState = first, ReturnState, SockCode, NextTime and
 // Deadline = 0, NeedWritable as given. With AutoCall 0 returns 0; else runs
 // the driver until it returns 0 or a negative code, and returns that.
@@ -47,6 +52,22 @@ int DriveToEnd(Channel* ch);
 
 // One driver step on a looked-up channel (vokDriver without the lookup).
 int DriverStep(Channel* ch);
+
+// vokAbort's work. From the thread that drives the channel, or when no
+// thread does, the connection is dropped at once; while another thread is
+// inside a call on the channel, its socket is shut so that the call wakes,
+// and that call drops the connection and returns -1.
+void AbortChannel(Channel* ch);
+
+// The tick `ms` milliseconds after `now`. Waits come straight from the
+// caller's settings, so any int is possible: a negative wait counts as 0 and
+// a longer one than 2^31 - 2 ms is cut there, so that the tick comparisons
+// (which take the difference as signed) never see a deadline wrap round to
+// the past. Never 0, which stands for "no gate" and "no deadline".
+uint32_t TickAfter(uint32_t now, int64_t ms);
+
+// k times a wait in ms, saturated to the int range (never negative).
+int32_t ScaledWait(int32_t ms, int k);
 
 // Timing rules of the states. "now" is the tick taken at the step's start.
 void ReplyWait(Channel* ch, uint32_t now);             // NextTime now+Min, Deadline now+Max

@@ -52,6 +52,7 @@ int ReadQuitReply(Channel* ch, uint32_t) {
 using namespace vok;
 
 extern "C" VOK_EXPORT int VOKAPI vokCommand(int channel, const char* command) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     LogCall(ch, "vokCommand");
@@ -65,6 +66,7 @@ extern "C" VOK_EXPORT int VOKAPI vokCommand(int channel, const char* command) {
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokClose(int channel) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     LogCall(ch, "vokClose");
@@ -83,13 +85,9 @@ extern "C" VOK_EXPORT int VOKAPI vokClose(int channel) {
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokAbort(int channel) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
-    LogCall(ch, "vokAbort");
-    ch->ReturnState = 0;
-    ch->SockCode = 0;
-    ch->AutoCall = 1;
-    ch->NextState = 0;
-    CloseConnection(ch);
+    AbortChannel(ch);
     return 1;
 }

@@ -15,9 +15,6 @@
 
 namespace vok {
 
-// Pause after closing a socket, in ms. Only the test suite changes it.
-uint32_t ClosePauseMs = 500;
-
 namespace {
 
 // --- The receive ring -----------------------------------------------------------
@@ -261,13 +258,9 @@ int ReadLinePiece(Channel* ch, char* dst, int size) {
     if (size < 2) return 0;
     int r = PeekData(ch, dst, size - 1);
     if (r <= 0) return r;
-    int take = r;
-    for (int p = 0; p < r && dst[p] != '\0'; ++p) {
-        if (dst[p] == '\n') {
-            take = p + 1;
-            break;
-        }
-    }
+    // A line ends at LF and nowhere else: a NUL is an ordinary byte.
+    const void* lf = memchr(dst, '\n', static_cast<size_t>(r));
+    int take = lf ? static_cast<int>(static_cast<const char*>(lf) - dst) + 1 : r;
     int got = ReadData(ch, dst, take);
     if (got < 1) return got;
     dst[got] = '\0';
@@ -290,16 +283,12 @@ int ReadSmtpReply(Channel* ch) {
     ch->ReplyCode = 0;
     char* pos = ch->ReplyBuffer;
     int room = kReplyRoom;
-    bool firstLine = true;
     *pos = '\0';
     for (;;) {
         int n = ReadLine(ch, pos, room, 0, LibrarySettings.MaxResponseWait);
-        if (n < 0) {
-            // A connection that closes before the reply has begun is a
-            // failure; one that closes inside a multi-line reply leaves what
-            // came as the reply.
-            return firstLine ? VOK_SOCKET_CLOSED : 0;
-        }
+        // A connection that closes before the reply's last line has ended
+        // leaves the command's outcome unknown: never a success.
+        if (n < 0) return VOK_SOCKET_CLOSED;
         if (n == 0) {
             // The next line of a multi-line reply has not arrived yet. Wait
             // for it, but not for ever (RFC 5321 section 4.5.3.2).
@@ -309,18 +298,17 @@ int ReadSmtpReply(Channel* ch) {
         CopyText(ch->LastReply, pos, 127);
         if (ch->ReplyCode == 0) {
             ch->ReplyCode = ParseDecimal(pos);
-            if (ch->ReplyCode >= 500) return VOK_SMTP_ERROR;
+            // 4yz is "not done, try again later" and 5yz "not done" (RFC 5321
+            // section 4.2.1): either way the command failed. The code stays
+            // in ReplyCode for the caller to tell them apart.
+            if (ch->ReplyCode >= 400) return VOK_SMTP_ERROR;
         }
-        firstLine = false;
-        bool endedLine = pos[n - 1] == '\n';
+        // Every line of a reply, the last included, ends with CR LF; one that
+        // stalled without it, or filled the reply's room, is no reply.
+        if (pos[n - 1] != '\n') return n >= room - 1 ? VOK_RESPONSE_OVERFLOW : VOK_SOCKET_TIMEOUT;
         // "250 text" ends the reply, "250-text" continues it (RFC 5321
         // section 4.2.1). A bare code ends it too.
-        char fourth = n >= 4 ? pos[3] : '\0';
-        if (fourth == ' ' || fourth == '\r' || fourth == '\n' || fourth == '\0') {
-            if (endedLine || n < room - 1) return 0;
-        }
-        // A line without its LF either filled the reply's room or stalled.
-        if (!endedLine) return n >= room - 1 ? VOK_RESPONSE_OVERFLOW : VOK_SOCKET_TIMEOUT;
+        if (n < 4 || pos[3] != '-') return 0;
         pos += n;
         room -= n;
         if (room <= 1) return VOK_RESPONSE_OVERFLOW;
@@ -335,7 +323,9 @@ int ReadPop3Reply(Channel* ch) {
     if (n < 0) return VOK_SOCKET_CLOSED;  // the server closed instead of answering
     if (n == 0) return VOK_SOCKET_TIMEOUT;
     CopyText(ch->LastReply, ch->ReplyBuffer, kNameChars);
-    if (ch->ReplyBuffer[0] == '+') {
+    // Only "+OK" is a positive status (RFC 1939 section 3); anything else,
+    // "-ERR" or a line that is no status at all, is not.
+    if (ch->ReplyBuffer[0] == '+' && ch->ReplyBuffer[1] == 'O' && ch->ReplyBuffer[2] == 'K') {
         ch->ReplyCode = 100;
         return 0;
     }
@@ -352,17 +342,26 @@ int32_t WriteMessageData(plat::FileHandle file, const char* data, int32_t length
 // --- Sending and closing --------------------------------------------------------
 
 namespace {
+// Every send is bounded by WriteWait: a peer that stops reading fails the
+// send, it never holds the thread.
+int SendBounded(Channel* ch, const char* data, int length) {
+    int32_t wait = LibrarySettings.WriteWait < 0 ? 0 : LibrarySettings.WriteWait;
+    return plat::SocketSend(ch->Socket, data, length, ch->HoldSends != 0, wait);
+}
+
 // Sends what message data is held back: 0, or the negated socket error.
 int FlushSends(Channel* ch) {
     int used = ch->SendUsed;
     ch->SendUsed = 0;
     if (used <= 0) return 0;
-    int n = plat::SocketSend(ch->Socket, ch->SendBuffer, used, ch->HoldSends != 0);
+    int n = SendBounded(ch, ch->SendBuffer, used);
     return n < 0 ? n : 0;
 }
 // Gathering only while the caller has not asked for paced lines: a
 // SendLineDelay means every line is to reach the server on its own.
-bool Gathering(const Channel* ch) { return ch->HoldSends && LibrarySettings.SendLineDelay <= 0; }
+bool Gathering(const Channel* ch) {
+    return ch->HoldSends && LibrarySettings.SendLineDelay <= 0;
+}
 }  // namespace
 
 bool SendRoomHeld(const Channel* ch) {
@@ -383,14 +382,14 @@ int SendData(Channel* ch, const char* data, int length) {
         }
         memcpy(ch->SendBuffer + ch->SendUsed, data, static_cast<size_t>(length));
         ch->SendUsed += length;
-        LogTraffic(ch, "S: ", data, length);
+        LogSent(ch, data, length);
         return length;
     }
     int rc = FlushSends(ch);  // held data goes first
     if (rc < 0) return rc;
-    int n = plat::SocketSend(ch->Socket, data, length, ch->HoldSends != 0);
+    int n = SendBounded(ch, data, length);
     if (n < 0) return n;
-    LogTraffic(ch, "S: ", data, n);
+    LogSent(ch, data, n);
     return n;
 }
 
@@ -408,20 +407,27 @@ int SendLine(Channel* ch, char* text) {
     return rc;
 }
 
+int SendSecretLine(Channel* ch, char* text, int shown) {
+    ch->LogSecretFrom = static_cast<int16_t>((shown < 0 ? 0 : shown > 999 ? 999 : shown) + 1);
+    int rc = SendLine(ch, text);
+    ch->LogSecretFrom = 0;
+    return rc;
+}
+
 int CloseSocket(Channel* ch) {
     while (plat::SocketLayerBusy())
         plat::SleepMs(static_cast<uint32_t>(NonNegative(LibrarySettings.PollSleep)));
-    if (ch->Socket == plat::kNoSocket) return 1;  // closing a closed channel does no harm
+    // The handle is taken from the channel under the lock (the system may
+    // hand its number to another socket once it is closed); the close itself
+    // waits for nothing, so no other channel ever waits for this one.
     plat::LockEnter();
-    // Lingering close: what is still queued (a QUIT, say) goes out before the
-    // connection is torn down. The wait is bounded so a peer that stopped
-    // reading cannot hold the lock for long.
-    int rc = plat::SocketClose(ch->Socket, 5);
-    // Forget the handle: the system may hand the number to another socket.
+    plat::SocketHandle s = ch->Socket;
     ch->Socket = plat::kNoSocket;
     ChannelTable[ch->Chan].Socket = plat::kNoSocket;
-    plat::SleepMs(ClosePauseMs);
     plat::LockLeave();
+    if (s == plat::kNoSocket) return 1;  // closing a closed channel does no harm
+    // What is still queued (a QUIT, say) goes out before our FIN.
+    int rc = plat::SocketCloseGraceful(s);
     return rc == 0 ? 1 : rc;
 }
 

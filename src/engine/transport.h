@@ -15,9 +15,6 @@ namespace vok {
 
 struct Channel;
 
-// Pause after closing a socket, in ms (500). The test suite lowers it.
-extern uint32_t ClosePauseMs;
-
 // Readiness kinds of PollSocket.
 enum PollKind : int { kPollReadable = 1, kPollWritable = 2, kPollFailed = 3 };
 
@@ -57,6 +54,9 @@ int SendText(Channel* ch, const char* text);
 bool SendRoomHeld(const Channel* ch);
 // Sends text + CR LF; the text's buffer needs 3 spare bytes after its end.
 int SendLine(Channel* ch, char* text);
+// As SendLine, for a line that carries a secret (a password, a login's
+// base64): the log shows its first `shown` characters and then "****".
+int SendSecretLine(Channel* ch, char* text, int shown);
 int CloseSocket(Channel* ch);  // 1 or negated socket error; harmless on a closed channel
 // Drops the channel's socket, if any, without a word, a log line or a pause.
 void DropSocket(Channel* ch);

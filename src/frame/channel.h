@@ -10,6 +10,7 @@
 // bounded copies of codec/text.h.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/platform.h"
@@ -134,9 +135,11 @@ struct Channel {
     uint8_t UseApop;
 
     // Body reader of outgoing messages.
-    uint8_t TextFromMemory;   // body from MessageText (1) or from FileHandle (0)
-    uint8_t TextEnd;          // the source is exhausted
-    char Lookahead;           // byte read ahead by the quoted-printable builder; 0 = none
+    uint8_t TextFromMemory;  // body from MessageText (1) or from FileHandle (0)
+    uint8_t TextEnd;         // the source is exhausted
+    int16_t
+        LogSecretFrom;  // the next line sent is logged up to character N - 1, then "****"; 0 = all
+    int16_t Lookahead;  // byte read ahead by the quoted-printable builder, plus 1; 0 = none
     const char* MessageText;  // read position in the body text held in memory
     int32_t TextPos;          // next byte of TextBuffer to hand out
     int32_t TextLimit;        // valid bytes in TextBuffer
@@ -178,7 +181,7 @@ struct ChannelEntry {
 };
 
 // Library-wide state.
-extern uint16_t ChannelCount;  // 0 = not attached
+extern std::atomic<uint16_t> ChannelCount;  // 0 = not attached
 extern ChannelEntry ChannelTable[kMaxChannels];
 extern char Boundary[28];
 
@@ -186,6 +189,21 @@ extern char Boundary[28];
 // not attached, -73 when the channel number is out of range; else 0 and
 // *out is the channel's record.
 int LookupChannel(int channel, Channel** out);
+
+// Every export that works on a channel holds a CallScope for the whole
+// call, made before its lookup. vokRelease refuses new lookups (-71), wakes
+// the calls under way and frees nothing until every scope has ended, so no
+// call ever touches a record that is gone.
+class CallScope {
+  public:
+    CallScope();
+    ~CallScope();
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+};
+
+// True once vokRelease has begun: a call that is waiting returns.
+bool ReleaseUnderWay();
 
 // Makes a channel's record with its defaults. 1, or -55.
 int CreateChannel(int chan);

@@ -140,6 +140,7 @@ int FormatErrorText(const Channel* ch, int code, char* buffer, int size) {
 }  // namespace vok
 
 extern "C" VOK_EXPORT int VOKAPI vokErrorText(int channel, int code, char* buffer, int size) {
+    vok::CallScope scope;
     vok::Channel* ch = nullptr;
     if (int rc = vok::LookupChannel(channel, &ch)) return rc;
     return vok::FormatErrorText(ch, code, buffer, size);

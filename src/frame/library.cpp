@@ -11,12 +11,39 @@
 
 namespace vok {
 
-uint16_t ChannelCount = 0;
+std::atomic<uint16_t> ChannelCount{0};
 ChannelEntry ChannelTable[kMaxChannels];
 char Boundary[28];
 Settings LibrarySettings;
 
+namespace {
+// 0 detached, 1 attached (or being attached); taken with one atomic
+// exchange, so two attaches at once cannot both win.
+std::atomic<int> Attached{0};
+std::atomic<bool> Releasing{false};
+std::atomic<int> CallsInside{0};
+
+// How long vokRelease waits for calls under way to return once their
+// sockets are shut (they return within a poll slice; this is a backstop).
+constexpr uint32_t kReleaseWaitMs = 60000;
+}  // namespace
+
+CallScope::CallScope() {
+    CallsInside.fetch_add(1);
+}
+
+CallScope::~CallScope() {
+    CallsInside.fetch_sub(1);
+}
+
+bool ReleaseUnderWay() {
+    return Releasing.load();
+}
+
 int LookupChannel(int channel, Channel** out) {
+    // Seen after this call's scope was counted: vokRelease either sees the
+    // scope and waits for it, or this call sees the release and stops.
+    if (Releasing.load()) return VOK_NOT_ATTACHED;
     if (ChannelCount == 0) return VOK_NOT_ATTACHED;
     // Taken as a plain int: a channel number such as 65536 must not wrap
     // around onto channel 0.
@@ -64,13 +91,16 @@ void CloseChannelResources(Channel* ch, bool closeSocket) {
 using namespace vok;
 
 extern "C" VOK_EXPORT int VOKAPI vokAttach(int channels) {
-    if (ChannelCount > 0) return VOK_ALREADY_ATTACHED;
-    if (channels < 0 || channels > kMaxChannels) return VOK_CHANNEL_RANGE;
+    if (channels < 0 || channels > kMaxChannels)
+        return Attached.load() ? VOK_ALREADY_ATTACHED : VOK_CHANNEL_RANGE;
+    int expected = 0;
+    if (!Attached.compare_exchange_strong(expected, 1)) return VOK_ALREADY_ATTACHED;
     plat::LockInit();
     plat::LockEnter();
     int rc = plat::SocketStartup();
     if (rc != 0) {
         plat::LockLeave();
+        Attached.store(0);
         return -rc;
     }
     ResetRegistry();
@@ -85,18 +115,39 @@ extern "C" VOK_EXPORT int VOKAPI vokAttach(int channels) {
             }
             plat::SocketCleanup();
             plat::LockLeave();
+            Attached.store(0);
             return rc;
         }
     }
-    ChannelCount = static_cast<uint16_t>(channels);
     snprintf(Boundary, sizeof Boundary,
              "=====_VOK%d_=====", static_cast<int32_t>(plat::TickCount()));
+    ChannelCount = static_cast<uint16_t>(channels);
     plat::LockLeave();
+    // No channels is no attachment: the next attach may still come.
+    if (channels == 0) Attached.store(0);
     return 1;
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokRelease(void) {
     if (ChannelCount == 0) return 1;
+    if (Releasing.exchange(true)) return 1;  // another thread is releasing
+    // Calls under way are woken: their sockets are shut (not closed: each
+    // handle stays its channel's until no call can use it) and their loops
+    // see the release. Then nothing is freed before the last has returned.
+    plat::LockEnter();
+    for (int chan = 0; chan < ChannelCount && CallsInside.load() > 0; ++chan) {
+        if (ChannelTable[chan].Record && ChannelTable[chan].Record->Socket != plat::kNoSocket)
+            plat::SocketShutdown(ChannelTable[chan].Record->Socket);
+    }
+    plat::LockLeave();
+    uint32_t start = plat::TickCount();
+    while (CallsInside.load() > 0) {
+        if (plat::TickCount() - start > kReleaseWaitMs) {
+            Releasing.store(false);  // a call that never returns: nothing is freed
+            return 0;
+        }
+        plat::SleepMs(1);
+    }
     plat::LockEnter();
     for (int chan = ChannelCount - 1; chan >= 0; --chan) {
         Channel* ch = ChannelTable[chan].Record;
@@ -118,5 +169,7 @@ extern "C" VOK_EXPORT int VOKAPI vokRelease(void) {
     if (LibrarySettings.WinsockCleanup) plat::SocketCleanup();
     plat::LockLeave();
     plat::LockDelete();
+    Releasing.store(false);
+    Attached.store(0);
     return 1;
 }

@@ -38,6 +38,17 @@ void LogTraffic(Channel* ch, const char* prefix, const char* data, int len) {
     LogWrite(ch, data, len);
 }
 
+void LogSent(Channel* ch, const char* data, int len) {
+    if (!ch || ch->LogFile <= 0) return;
+    int shown = ch->LogSecretFrom - 1;
+    if (shown < 0 || shown >= len) {
+        LogTraffic(ch, "S: ", data, len);
+        return;
+    }
+    LogTraffic(ch, "S: ", data, shown);
+    LogText(ch, "****\r\n");
+}
+
 void LogCall(Channel* ch, const char* name) {
     if (!ch || ch->LogFile <= 0) return;
     LogFormat(ch, "*** %s\r\n", name);

@@ -27,6 +27,10 @@ void LogFormat(Channel* ch, const char* format, ...) VOK_PRINTF(2, 3);
 // followed by the bytes, with no line end added.
 void LogTraffic(Channel* ch, const char* prefix, const char* data, int len);
 
+// Traffic we sent ("S: "), with the secret part of a line masked as the
+// channel's LogSecretFrom asks.
+void LogSent(Channel* ch, const char* data, int len);
+
 // The call marker of an export: "*** name\r\n".
 void LogCall(Channel* ch, const char* name);
 

@@ -79,10 +79,14 @@ int OpenLog(Channel* ch, const char* path) {
     // A log already open is closed first, so that its handle does not leak.
     if (ch->LogFile > 0) plat::FileClose(ch->LogFile);
     ch->LogFile = 0;
-    plat::FileHandle file = plat::FileCreate(path);
+    plat::FileHandle file = plat::FileCreatePrivate(path);
     if (file <= 0) return -1;
     ch->LogFile = file;
     return file;
+}
+
+bool IsSecretParam(int index) {
+    return index == 57;  // SmtpPassword
 }
 
 inline uint8_t LowByte(int value) {
@@ -96,6 +100,7 @@ inline uint8_t LowByte(int value) {
 using namespace vok;
 
 extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int value) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     LogFormat(ch, "*** vokIntegerParam(%d,%d,%d)\r\n", channel, index, value);
@@ -194,10 +199,13 @@ extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int val
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const char* text) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     if (!text) return VOK_NULL_POINTER;
-    LogFormat(ch, "*** vokStringParam(%d,%d,%s)\r\n", channel, index, text);
+    // A password never reaches the log.
+    LogFormat(ch, "*** vokStringParam(%d,%d,%s)\r\n", channel, index,
+              IsSecretParam(index) ? "****" : text);
     Settings& s = LibrarySettings;
     switch (index) {
         case 20:

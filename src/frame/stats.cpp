@@ -24,11 +24,10 @@ int ConnectionState(Channel* ch) {
     return PollSocket(ch, kPollWritable) == 1 ? 1 : 0;
 }
 
-// Copies at most size - 1 characters and terminates: the buffer's size is
-// its capacity, terminator included, so no call can write past it.
+// Copies at most `size` characters and then a NUL: the caller's buffer
+// holds size + 1 bytes, as vokDebug has always documented.
 int CopyOut(char* buffer, int size, const char* text, int limit) {
-    int n = size - 1;
-    if (limit < n) n = limit;
+    int n = size < limit ? size : limit;
     return CopyText(buffer, text, n < 0 ? 0 : n);
 }
 
@@ -39,6 +38,7 @@ int CopyOut(char* buffer, int size, const char* text, int limit) {
 using namespace vok;
 
 extern "C" VOK_EXPORT int VOKAPI vokStatistics(int channel, int index) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     switch (index) {
@@ -84,6 +84,7 @@ extern "C" VOK_EXPORT int VOKAPI vokStatistics(int channel, int index) {
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, int size) {
+    CallScope scope;
     if (channel == -2) {
         ScanBlocks("vokDebug");
         return 0;

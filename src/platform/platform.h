@@ -56,6 +56,9 @@ using FileHandle = int32_t;
 constexpr FileHandle kBadFile = -1;
 
 FileHandle FileCreate(const char* path);  // create, or truncate an existing file
+// As FileCreate, for files that may hold secrets: only the owner may read
+// them (mode 0600 on POSIX, also when the file was already there).
+FileHandle FileCreatePrivate(const char* path);
 FileHandle FileOpenRead(const char* path);
 int32_t FileRead(FileHandle file, void* buffer, uint32_t count);         // bytes, 0 at end, -1
 int32_t FileWrite(FileHandle file, const void* buffer, uint32_t count);  // bytes or -1

@@ -88,6 +88,13 @@ FileHandle FileCreate(const char* path) {
     return Positive(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
 }
 
+FileHandle FileCreatePrivate(const char* path) {
+    if (!path) return kBadFile;
+    FileHandle file = Positive(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (file > 0) fchmod(file, 0600);
+    return file;
+}
+
 FileHandle FileOpenRead(const char* path) {
     if (!path) return kBadFile;
     return Positive(open(path, O_RDONLY | O_CLOEXEC));

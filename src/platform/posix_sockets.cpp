@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "platform/sockets.h"
 
 namespace vok::plat {
@@ -143,18 +144,31 @@ int SocketConnect(SocketHandle s, const SockAddrIn* address) {
     return LastError();
 }
 
-int SocketSend(SocketHandle s, const char* data, int length, bool more) {
+int SocketSend(SocketHandle s, const char* data, int length, bool more, int timeoutMs) {
     int done = 0;
     // MSG_NOSIGNAL: a peer that has gone gives EPIPE, never SIGPIPE.
-    int flags = MSG_NOSIGNAL | (more ? MSG_MORE : 0);
+    // MSG_DONTWAIT: the wait for room is the poll below, which has a limit.
+    int flags = MSG_NOSIGNAL | MSG_DONTWAIT | (more ? MSG_MORE : 0);
+    uint32_t limit = TickCount() + static_cast<uint32_t>(timeoutMs < 0 ? 0 : timeoutMs);
     while (done < length) {
         ssize_t n =
             send(static_cast<int>(s), data + done, static_cast<size_t>(length - done), flags);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -LastError();
+        if (n >= 0) {
+            done += static_cast<int>(n);
+            continue;
         }
-        done += static_cast<int>(n);
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return -LastError();
+        int wait = -1;
+        if (timeoutMs >= 0) {
+            int32_t left = static_cast<int32_t>(limit - TickCount());
+            if (left <= 0) return -kTimedOut;
+            wait = left;
+        }
+        pollfd p{};
+        p.fd = static_cast<int>(s);
+        p.events = POLLOUT;
+        if (poll(&p, 1, wait) < 0 && errno != EINTR) return -LastError();
     }
     return done;
 }
@@ -211,6 +225,19 @@ int SocketClose(SocketHandle s, int lingerSeconds) {
     l.l_linger = lingerSeconds;
     setsockopt(static_cast<int>(s), SOL_SOCKET, SO_LINGER, &l, sizeof l);
     return close(static_cast<int>(s)) == 0 ? 0 : -LastError();
+}
+
+int SocketCloseGraceful(SocketHandle s) {
+    // Linger off: close() returns at once and the system sends what is
+    // queued, then the FIN.
+    linger l{};
+    setsockopt(static_cast<int>(s), SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    shutdown(static_cast<int>(s), SHUT_WR);
+    return close(static_cast<int>(s)) == 0 ? 0 : -LastError();
+}
+
+void SocketShutdown(SocketHandle s) {
+    shutdown(static_cast<int>(s), SHUT_RDWR);
 }
 
 int SocketLocalAddress(SocketHandle s, SockAddrIn* out) {

@@ -25,6 +25,7 @@ static_assert(sizeof(SockAddrIn) == 16, "sockaddr_in is 16 bytes");
 // WinSock error numbers the library itself tests for.
 constexpr int kWouldBlock = 10035;
 constexpr int kNotSocket = 10038;
+constexpr int kTimedOut = 10060;
 
 // Byte order for the address fields.
 uint16_t HostToNet16(uint16_t v);
@@ -37,10 +38,13 @@ int SocketCreate(SocketHandle* out);
 int SocketSetNonBlocking(SocketHandle s, uint32_t on);
 // 0 when connected or (non-blocking) started: kWouldBlock; else the error.
 int SocketConnect(SocketHandle s, const SockAddrIn* address);
-// Bytes sent (all of them, for a blocking socket), or -error. With `more`
-// set the system may hold the bytes back to fill a segment with what
-// follows; a send without it pushes everything held out at once.
-int SocketSend(SocketHandle s, const char* data, int length, bool more = false);
+// Bytes sent (all of them), or -error. With `more` set the system may hold
+// the bytes back to fill a segment with what follows; a send without it
+// pushes everything held out at once. With timeoutMs 0 or more the send
+// never blocks longer than that in all: a peer that stops reading makes it
+// fail with -10060 (timed out) once the time is up. A negative timeoutMs
+// waits as long as it takes.
+int SocketSend(SocketHandle s, const char* data, int length, bool more = false, int timeoutMs = -1);
 // Sends small segments at once instead of waiting for the peer's
 // acknowledgement (where `more` can make up for it): 0 or the error number.
 int SocketSetNoDelay(SocketHandle s);
@@ -57,7 +61,14 @@ int SocketPoll(SocketHandle s, Readiness kind, int timeoutMs);
 int SocketPendingError(SocketHandle s);
 
 // Closes with lingering on (linger time in seconds as given): 0 or -error.
+// Linger time 0 drops the connection at once (a reset).
 int SocketClose(SocketHandle s, int lingerSeconds);
+// The orderly close: our side's FIN follows whatever is still queued, and
+// the system delivers both in the background, so the call never waits.
+int SocketCloseGraceful(SocketHandle s);
+// Shuts both directions of a socket without closing its handle: a poll or
+// receive that another thread is blocked in returns at once.
+void SocketShutdown(SocketHandle s);
 // Local address of a connected socket: 0 or -error.
 int SocketLocalAddress(SocketHandle s, SockAddrIn* out);
 

@@ -138,6 +138,10 @@ FileHandle FileCreate(const char* path) {
     return FromHfile(::_lcreat(path, 0));  // normal attributes; truncates
 }
 
+FileHandle FileCreatePrivate(const char* path) {
+    return FileCreate(path);  // the folder's access rules decide who reads it
+}
+
 FileHandle FileOpenRead(const char* path) {
     if (!path) return kBadFile;
     return FromHfile(::_lopen(path, OF_READ | OF_SHARE_DENY_WRITE));

@@ -61,14 +61,35 @@ int SocketConnect(SocketHandle s, const SockAddrIn* address) {
 
 // WinSock 1.1 has no way to hold a send back, so Nagle's algorithm stays on
 // there and does the coalescing; `more` is not needed.
-int SocketSend(SocketHandle s, const char* data, int length, bool) {
-    int done = 0;
+int SocketSend(SocketHandle s, const char* data, int length, bool, int timeoutMs) {
+    // Without a limit the send blocks as the socket does; with one, the
+    // socket is switched to non-blocking for the send and every wait for
+    // room is a bounded select.
+    bool bounded = timeoutMs >= 0;
+    u_long on = 1, off = 0;
+    if (bounded) ::ioctlsocket(AsSocket(s), FIONBIO, &on);
+    uint32_t limit = TickCount() + static_cast<uint32_t>(bounded ? timeoutMs : 0);
+    int done = 0, rc = 0;
     while (done < length) {
         int n = ::send(AsSocket(s), data + done, length - done, 0);
-        if (n == SOCKET_ERROR) return -LastError();
-        done += n;
+        if (n != SOCKET_ERROR) {
+            done += n;
+            continue;
+        }
+        int err = LastError();
+        if (!bounded || err != kWouldBlock) {
+            rc = -err;
+            break;
+        }
+        int32_t left = static_cast<int32_t>(limit - TickCount());
+        if (left <= 0) {
+            rc = -kTimedOut;
+            break;
+        }
+        SocketPoll(s, Readiness::Writable, left);
     }
-    return done;
+    if (bounded) ::ioctlsocket(AsSocket(s), FIONBIO, &off);
+    return rc < 0 ? rc : done;
 }
 
 int SocketSetNoDelay(SocketHandle) {
@@ -113,6 +134,19 @@ int SocketClose(SocketHandle s, int lingerSeconds) {
     l.l_linger = static_cast<u_short>(lingerSeconds);
     ::setsockopt(AsSocket(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
     return ::closesocket(AsSocket(s)) == 0 ? 0 : -LastError();
+}
+
+int SocketCloseGraceful(SocketHandle s) {
+    // Linger off: closesocket returns at once and the system sends what is
+    // queued, then the FIN.
+    linger l{};
+    ::setsockopt(AsSocket(s), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&l), sizeof l);
+    ::shutdown(AsSocket(s), 1);  // SD_SEND
+    return ::closesocket(AsSocket(s)) == 0 ? 0 : -LastError();
+}
+
+void SocketShutdown(SocketHandle s) {
+    ::shutdown(AsSocket(s), 2);  // SD_BOTH
 }
 
 int SocketLocalAddress(SocketHandle s, SockAddrIn* out) {

@@ -8,6 +8,7 @@
 
 #include "codec/codec.h"
 #include "codec/text.h"
+#include "engine/engine.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/log.h"
@@ -128,7 +129,7 @@ int JoinNextLine(Channel* ch, int32_t* length, char last) {
     if (PeekNext(ch, &next, 1) < 1) return 0;
     if (next == '\r' || next == '\n' || next == '.') return 0;
 
-    int got = ReadLine(ch, line + start, room, WaitMs(), 4 * WaitMs());
+    int got = ReadLine(ch, line + start, room, WaitMs(), ScaledWait(WaitMs(), 4));
     if (got <= 0) {
         line[start] = '\r';
         line[start + 1] = '\n';

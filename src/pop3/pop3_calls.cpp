@@ -47,6 +47,7 @@ using namespace vok;
 
 extern "C" VOK_EXPORT int VOKAPI vokPop3Connect(int channel, const char* server, const char* user,
                                                 const char* password) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     LogCall(ch, "vokPop3Connect");
@@ -67,12 +68,14 @@ extern "C" VOK_EXPORT int VOKAPI vokPop3Connect(int channel, const char* server,
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokGetEmailCount(int channel) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = Pop3Channel(channel, "vokGetEmailCount", &ch)) return rc;
     return Run(ch, kPop3Stat, &ch->MessageCount);
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokGetEmailSize(int channel, int message) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = Pop3Channel(channel, "vokGetEmailSize", &ch)) return rc;
     if (message < 1) return VOK_NO_SUCH_MESSAGE;
@@ -81,6 +84,7 @@ extern "C" VOK_EXPORT int VOKAPI vokGetEmailSize(int channel, int message) {
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokDeleteEmail(int channel, int message) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = Pop3Channel(channel, "vokDelete", &ch)) return rc;
     if (message < 1) return VOK_NO_SUCH_MESSAGE;
@@ -89,6 +93,7 @@ extern "C" VOK_EXPORT int VOKAPI vokDeleteEmail(int channel, int message) {
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokGetEmailUID(int channel, int message, char* buffer, int size) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = Pop3Channel(channel, "vokGetEmailUID", &ch)) return rc;
     if (!buffer) return VOK_BUFFER_NULL;
@@ -103,6 +108,7 @@ extern "C" VOK_EXPORT int VOKAPI vokGetEmailUID(int channel, int message, char* 
 
 extern "C" VOK_EXPORT int VOKAPI vokGetEmailLines(int channel, int message, int lines, char* buffer,
                                                   int size) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = Pop3Channel(channel, "vokGetEmailLines", &ch)) return rc;
     if (message < 1) return VOK_NO_SUCH_MESSAGE;
@@ -129,6 +135,7 @@ extern "C" VOK_EXPORT int VOKAPI vokGetEmailLines(int channel, int message, int 
 
 extern "C" VOK_EXPORT int VOKAPI vokGetEmailFile(int channel, int message, const char* fileName,
                                                  const char* emailDir, const char* attachDir) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = Pop3Channel(channel, "vokGetEmailFile", &ch)) return rc;
     if (message < 1) return VOK_NO_SUCH_MESSAGE;

@@ -24,8 +24,10 @@ int32_t ReadWaitMs() {
     return LibrarySettings.ReadWait;
 }
 
-void ExtendDeadline(Channel* ch, uint32_t now) {
-    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+// The next deadline counts from now, after whatever the step waited for,
+// not from the step's start: a step may itself wait up to ReadWait.
+void ExtendDeadline(Channel* ch, uint32_t) {
+    ch->Deadline = TickAfter(plat::TickCount(), LibrarySettings.MaxResponseWait);
 }
 
 // Sends the command standing in CommandLine. A failed send ends the call
@@ -35,14 +37,28 @@ int SendCommand(Channel* ch, int failCode) {
     return rc < 0 ? DriverError(ch, rc, failCode) : 0;
 }
 
-// The reply state of STAT, LIST and DELE: a refusal ("-ERR") is the
-// mailbox's answer, not a failure of the call. 1 when a reply was read, 0
-// while none has come, or the result of the error exit.
-int AwaitStatusReply(Channel* ch) {
+// The reply of STAT, LIST and DELE. "-ERR" is the mailbox's refusal: the
+// call fails with -63 and the session goes on. A line that is no status at
+// all means the two sides are out of step, and the connection is closed.
+// 1 when "+OK" came, 0 while nothing has, else the call's negative result.
+int AwaitMailboxReply(Channel* ch) {
     if (!WaitReadable(ch, 0)) return 0;
     int rc = ReadPop3Reply(ch);
-    if (rc < 0 && rc != VOK_POP3_ERROR) return DriverError(ch, 0, rc);
-    return 1;
+    if (rc == VOK_POP3_ERROR && memcmp(ch->ReplyBuffer, "-ERR", 4) == 0)
+        return CommandRefused(ch, rc);
+    return rc < 0 ? DriverError(ch, 0, rc) : 1;
+}
+
+// "+OK" followed by a number, as STAT and LIST answer (RFC 1939 section 5):
+// the number's place in the line, or null when the reply has none.
+const char* ScanListing(const char* reply, int skip) {
+    const char* p = reply;
+    for (int i = 0; i < skip; ++i) {
+        p = FindChar(p, ' ');
+        if (!p) return nullptr;
+        while (*p == ' ') ++p;
+    }
+    return (*p >= '0' && *p <= '9') ? p : nullptr;
 }
 
 // Reads the next piece of a multi-line response (RFC 1939 section 3) into
@@ -82,6 +98,13 @@ void CopyToUserBuffer(Channel* ch, const char* data, int n) {
 
 void TerminateUserBuffer(Channel* ch) {
     if (ch->UserBuffer && ch->UserBufferLen >= 0 && ch->UserBufferLen < ch->UserBufferSize)
+        ch->UserBuffer[ch->UserBufferLen] = '\0';
+}
+
+// The UIDL buffer keeps one byte beyond UserBufferSize for its NUL, so a
+// list that fills it is still terminated.
+void TerminateUidBuffer(Channel* ch) {
+    if (ch->UserBuffer && ch->UserBufferLen >= 0 && ch->UserBufferLen <= ch->UserBufferSize)
         ch->UserBuffer[ch->UserBufferLen] = '\0';
 }
 
@@ -171,7 +194,8 @@ int ReadUserReply(Channel* ch, uint32_t) {
 
 int SendPass(Channel* ch, uint32_t now) {
     snprintf(ch->CommandLine, kLineChars, "PASS %s", ch->Pop3Password);
-    if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
+    if (int rc = SendSecretLine(ch, ch->CommandLine, 5); rc < 0)
+        return DriverError(ch, rc, VOK_SOCKET_READ_ERROR);
     LongReplyWait(ch, now, 1);
     ch->NextState = kPop3LoginReply;
     return 0;
@@ -196,11 +220,12 @@ int SendStat(Channel* ch, uint32_t now) {
 }
 
 int ReadStatReply(Channel* ch, uint32_t) {
-    int rc = AwaitStatusReply(ch);
+    int rc = AwaitMailboxReply(ch);
     if (rc <= 0) return rc;
     // "+OK nn mm": the count follows "+OK ".
-    if (ch->ReplyCode == 100 && TextLength(ch->ReplyBuffer) >= 4)
-        ch->MessageCount = ParseDecimal(ch->ReplyBuffer + 4);
+    const char* count = ScanListing(ch->ReplyBuffer, 1);
+    if (!count) return DriverError(ch, 0, VOK_POP3_ERROR);
+    ch->MessageCount = ParseDecimal(count);
     ch->NextState = 0;
     return 0;
 }
@@ -215,14 +240,12 @@ int SendList(Channel* ch, uint32_t now) {
 }
 
 int ReadListReply(Channel* ch, uint32_t) {
-    int rc = AwaitStatusReply(ch);
+    int rc = AwaitMailboxReply(ch);
     if (rc <= 0) return rc;
-    // "+OK msg size": the size follows the second space.
-    if (ch->ReplyCode == 100) {
-        const char* first = FindChar(ch->ReplyBuffer, ' ');
-        const char* second = first ? FindChar(first + 1, ' ') : nullptr;
-        if (second) ch->MessageSize = ParseDecimal(second + 1);
-    }
+    // "+OK msg size": the size follows the message number.
+    const char* size = ScanListing(ch->ReplyBuffer, 2);
+    if (!size) return DriverError(ch, 0, VOK_POP3_ERROR);
+    ch->MessageSize = ParseDecimal(size);
     ch->NextState = 0;
     return 0;
 }
@@ -236,7 +259,7 @@ int SendDele(Channel* ch, uint32_t now) {
 }
 
 int ReadDeleReply(Channel* ch, uint32_t) {
-    int rc = AwaitStatusReply(ch);
+    int rc = AwaitMailboxReply(ch);
     if (rc <= 0) return rc;
     ch->NextState = 0;
     return 0;
@@ -273,7 +296,7 @@ int OpenMessageFile(Channel* ch, uint32_t now) {
         ch->NextTime = 0;
         ch->NextState = kPop3RawBlock;
     } else {
-        ch->NextTime = now + static_cast<uint32_t>(LibrarySettings.MinResponseWait);
+        ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
         ch->NextState = kPop3RetrLine;
     }
     return 0;
@@ -335,7 +358,7 @@ int TakeStatusLine(Channel* ch, int n, bool toBuffer) {
 int ReadRetrLine(Channel* ch, uint32_t now) {
     if (!WaitReadable(ch, ReadWaitMs())) return 0;  // the deadline bounds the wait
     bool end = false;
-    int n = ReadResponseLine(ch, 4 * ReadWaitMs(), &end);
+    int n = ReadResponseLine(ch, ScaledWait(ReadWaitMs(), 4), &end);
     if (n == VOK_SOCKET_CLOSED) return EndCutOff(ch, VOK_SOCKET_CLOSED);
     if (n < 0) return DriverError(ch, 0, n);
     if (n == 0) return 0;
@@ -437,16 +460,16 @@ int ReadUidlLine(Channel* ch, uint32_t now) {
     if (!WaitReadable(ch, ReadWaitMs())) return 0;
     bool status = ch->StatusPending != 0;
     bool end = false;
-    int n = ReadResponseLine(ch, 4 * ReadWaitMs(), &end);
+    int n = ReadResponseLine(ch, ScaledWait(ReadWaitMs(), 4), &end);
     if (n == VOK_SOCKET_CLOSED) {
-        TerminateUserBuffer(ch);
+        TerminateUidBuffer(ch);
         return DriverError(ch, 0, VOK_SOCKET_CLOSED);
     }
     if (n < 0) return DriverError(ch, 0, n);
     if (n == 0) return 0;
     const char* line = ch->ReplyBuffer;
     if (end) {
-        TerminateUserBuffer(ch);
+        TerminateUidBuffer(ch);
         ch->NextState = 0;
         return 0;
     }
@@ -458,7 +481,7 @@ int ReadUidlLine(Channel* ch, uint32_t now) {
     }
     ch->AtLineStart = lineDone;
     CopyToUserBuffer(ch, line, n);
-    TerminateUserBuffer(ch);
+    TerminateUidBuffer(ch);
     // One message: its reply line is all. A list ends with ".", or at once
     // when the server refused it.
     if (lineDone && (ch->MessageNumber >= 1 || (status && line[0] != '+'))) {

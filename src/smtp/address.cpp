@@ -102,7 +102,7 @@ int NextVerifyItem(Channel* ch, uint32_t now) {
         ch->ListCursor = ch->CurrentAddress + TextLength(ch->CurrentAddress);
     }
     ch->NeedWritable = 1;
-    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
     ch->NextState = 271;
     return 0;
 }
@@ -117,20 +117,28 @@ int SendVrfy(Channel* ch, uint32_t now) {
 }
 
 // 272: any answer but 250 (252 "cannot verify", 550, 502 ...) is a plain
-// "no" here, not a failure of the session.
+// "no" here, not a failure of the session. A reply that cannot be read
+// (closed, stalled, too long) ends the call: a late reply must never be
+// taken for the answer to the next VRFY.
 int ReadVrfyReply(Channel* ch, uint32_t now) {
     (void)now;
     if (!WaitReadable(ch, 0)) return 0;
     int rc = ReadSmtpReply(ch);
+    if (rc < 0 && rc != VOK_SMTP_ERROR) return DriverError(ch, 0, rc);
     // The reader stops at the first line of a refusal; the rest of a
-    // multi-line refusal must not be taken for the answer to the next VRFY.
-    for (int lines = 0; rc == VOK_SMTP_ERROR && lines < 64; ++lines) {
-        const char* line = ch->LastReply;
-        if (TextLength(line) < 4 || line[3] != '-') break;
-        int n = ReadLine(ch, ch->ReplyBuffer, kReplyRoom, LibrarySettings.MaxResponseWait,
-                         LibrarySettings.MaxResponseWait);
-        if (n <= 0) break;
-        CopyText(ch->LastReply, ch->ReplyBuffer, kNameChars - 1);
+    // multi-line refusal is read here, each line whole.
+    char* line = ch->ReplyBuffer;
+    for (int lines = 0; rc == VOK_SMTP_ERROR; ++lines) {
+        int n = TextLength(line);
+        if (n == 0 || line[n - 1] != '\n')
+            return DriverError(ch, 0,
+                               n >= kReplyRoom - 1 ? VOK_RESPONSE_OVERFLOW : VOK_SOCKET_TIMEOUT);
+        if (n < 4 || line[3] != '-') break;
+        if (lines >= 64) return DriverError(ch, 0, VOK_RESPONSE_OVERFLOW);
+        n = ReadLine(ch, line, kReplyRoom, LibrarySettings.MaxResponseWait,
+                     LibrarySettings.MaxResponseWait);
+        if (n <= 0) return DriverError(ch, 0, n < 0 ? VOK_SOCKET_CLOSED : VOK_SOCKET_TIMEOUT);
+        CopyText(ch->LastReply, line, kNameChars - 1);
     }
     ch->VerifyResult = (rc == 0 && ch->ReplyCode == 250) ? 1 : 0;
     ch->NextState = 270;
@@ -155,6 +163,7 @@ extern "C" VOK_EXPORT int VOKAPI vokVerifyFormat(const char* address) {
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokVerifyUser(int channel, const char* userList) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     if (ch->Protocol != 'S') return VOK_SMTP_ONLY;

@@ -123,7 +123,7 @@ int NextByte(Channel* ch, int refillMark) {
         limit = unread + got;
     }
 
-    int result = 0;
+    int result = -1;
     if (pos < limit) result = static_cast<unsigned char>(buffer[pos++]);
     ch->TextPos = pos;
     ch->TextLimit = limit;
@@ -133,7 +133,7 @@ int NextByte(Channel* ch, int refillMark) {
 }  // namespace
 
 int ReadTextByte(Channel* ch) {
-    return ch ? NextByte(ch, HardLimit()) : 0;
+    return ch ? NextByte(ch, HardLimit()) : -1;
 }
 
 int ReadTextLine(Channel* ch, char* out) {
@@ -152,18 +152,20 @@ int ReadTextLine(Channel* ch, char* out) {
     for (;;) {
         int c;
         if (ch->Lookahead) {
-            c = static_cast<unsigned char>(ch->Lookahead);
+            c = ch->Lookahead - 1;
             ch->Lookahead = 0;
         } else {
             c = NextByte(ch, refillMark);
         }
-        if (c == 0) break;
+        if (c < 0) break;
         ++taken;
         if (c == '\r') continue;
         if (c == '\n') break;
 
         if (!quoted) {
-            out[len++] = (pass8 || (c >= 32 && c <= 126)) ? static_cast<char>(c) : '~';
+            // A NUL never goes out, not even with Pass8Bit: SMTP data may
+            // not hold one (RFC 5321 section 4.5.2).
+            out[len++] = ((pass8 && c != 0) || (c >= 32 && c <= 126)) ? static_cast<char>(c) : '~';
             if (len >= hard) break;
             if (wrap && c == ' ' && len >= soft) break;  // the blank ends the line
             continue;
@@ -179,11 +181,11 @@ int ReadTextLine(Channel* ch, char* out) {
             out[len++] = kHexUpper[c & 15];
         }
         const int next = NextByte(ch, refillMark);
-        ch->Lookahead = static_cast<char>(next);
+        ch->Lookahead = static_cast<int16_t>(next + 1);
         // A soft break one short of the limit waits for a '.', so that the
         // dot stays on this line rather than opening the next.
         bool softBreak = len >= hard || (len == hard - 1 && next != '.');
-        if (c == ' ' && !softBreak && (next == '\r' || next == '\n' || next == 0)) {
+        if (c == ' ' && !softBreak && (next == '\r' || next == '\n' || next < 0)) {
             // Rule (3) of the same section: a blank that ends a line may be
             // stripped on the way, and decoders must strip it, so it goes
             // out encoded.

@@ -17,8 +17,8 @@ void FormatZone(int offsetMinutes, char* out);
 // the read-ahead byte Lookahead).
 void ResetTextReader(Channel* ch);
 
-// Next byte of the body source (1..255); 0 at its end, and for a NUL byte in
-// a body file. Reads MessageText (TextFromMemory 1) or FileHandle in blocks
+// Next byte of the body source (0..255; a NUL byte in a body file is a byte
+// like any other), -1 at its end. Reads MessageText (TextFromMemory 1) or FileHandle in blocks
 // of up to 2048 bytes and counts them in BodyBytesRead.
 int ReadTextByte(Channel* ch);
 

@@ -244,7 +244,7 @@ int NextRecipient(Channel* ch, uint32_t now) {
         ch->ListCursor = open + TextLength(open);
     }
     ch->NeedWritable = 1;
-    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
     ch->NextState = 207;
     return 0;
 }
@@ -252,12 +252,12 @@ int NextRecipient(Channel* ch, uint32_t now) {
 int SendRcptTo(Channel* ch, uint32_t now) {
     int rc = SendWhole(ch, false, "RCPT TO:", ch->CurrentAddress);
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
     ch->NextState = 208;
     return 0;
 }
 
-// 250 or 251 expected; a 4xx still counts as accepted here.
+// 250 or 251 expected; the reply reader fails the call on anything else.
 int ReadRcptReply(Channel* ch, uint32_t now) {
     int r = AwaitSmtpReply(ch);
     if (r <= 0) return r;
@@ -277,7 +277,7 @@ int ReadRcptReply(Channel* ch, uint32_t now) {
         ch->ListCursor = ch->BccList;
         return 0;
     }
-    ch->NextTime = now + static_cast<uint32_t>(LibrarySettings.MinResponseWait);
+    ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
     ch->NextState = 209;
     return 0;
 }
@@ -546,8 +546,8 @@ int SendFileBodyLine(Channel* ch, uint32_t now) {
         ch->NextState = AfterBody(ch);
         return 0;
     }
-    ch->NextTime = now + static_cast<uint32_t>(LibrarySettings.SendLineDelay);
-    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+    ch->NextTime = TickAfter(now, LibrarySettings.SendLineDelay);
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
     ch->NeedWritable = 1;
     ch->NextState = 245;
     return 0;
@@ -709,6 +709,7 @@ int CheckList(Channel* ch, const char* list) {
 extern "C" VOK_EXPORT int VOKAPI vokSendEmail(int channel, const char* to, const char* cc,
                                               const char* bcc, const char* subject,
                                               const char* message, const char* attachments) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     if (ch->Protocol != 'S') return VOK_SMTP_ONLY;

@@ -36,11 +36,12 @@ int EncodeUnbroken(const char* data, int n, char* out) {
     return total;
 }
 
-// Sends the base64 of n bytes of data as one line.
-int SendEncoded(Channel* ch, const char* prefix, const char* data, int n) {
+// Sends the base64 of n bytes of data as one line. A secret (a login) is
+// masked in the log after the prefix.
+int SendEncoded(Channel* ch, const char* prefix, const char* data, int n, bool secret) {
     int at = CopyText(ch->CommandLine, prefix, kLineChars);
     EncodeUnbroken(data, n, ch->CommandLine + at);
-    return SendLine(ch, ch->CommandLine);
+    return secret ? SendSecretLine(ch, ch->CommandLine, at) : SendLine(ch, ch->CommandLine);
 }
 
 int SendCommand(Channel* ch, const char* command) {
@@ -55,8 +56,8 @@ inline int Reply(Channel* ch) {
 }
 
 void ShortWait(Channel* ch, uint32_t now, int k) {
-    ch->NextTime = now + static_cast<uint32_t>(k * LibrarySettings.MinResponseWait);
-    ch->Deadline = now + static_cast<uint32_t>(LibrarySettings.MaxResponseWait);
+    ch->NextTime = TickAfter(now, ScaledWait(LibrarySettings.MinResponseWait, k));
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
 }
 
 }  // namespace
@@ -101,7 +102,8 @@ int ReadHelloReply(Channel* ch, uint32_t now) {
     int r = Reply(ch);
     if (r <= 0) return r;
     ch->NextState = 0;
-    if (!ch->EsmtpMode) return 0;
+    // No user name, no AUTH: a login with empty credentials can only fail.
+    if (!ch->EsmtpMode || !ch->UserName[0]) return 0;
     const char* auth = FindText(ch->ReplyBuffer, "AUTH ");
     if (!auth) return 0;
     if (FindText(auth, " CRAM-MD5")) {
@@ -145,7 +147,7 @@ int ReadCramChallenge(Channel* ch, uint32_t now) {
 
 int SendCramAnswer(Channel* ch, uint32_t now) {
     BuildCramMd5Response(ch);
-    int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer));
+    int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer), false);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     LongReplyWait(ch, now, 1);
     ch->NextState = 153;
@@ -175,7 +177,7 @@ int SendLoginUser(Channel* ch, uint32_t now) {
     int r = Reply(ch);
     if (r <= 0) return r;
     CopyText(ch->AuthBuffer, ch->UserName, kMaxUserChars);
-    int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer));
+    int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer), true);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     ReplyWait(ch, now);
     ch->NextState = 163;
@@ -186,7 +188,7 @@ int SendLoginPassword(Channel* ch, uint32_t now) {
     int r = Reply(ch);
     if (r <= 0) return r;
     CopyText(ch->AuthBuffer, ch->SmtpPassword, kMaxUserChars);
-    int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer));
+    int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer), true);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     LongReplyWait(ch, now, 1);
     ch->NextState = 164;
@@ -211,7 +213,7 @@ int SendAuthPlain(Channel* ch, uint32_t now) {
     n += CopyText(text + n, ch->UserName, kMaxUserChars);
     text[n++] = '\0';
     n += CopyText(text + n, ch->SmtpPassword, kMaxUserChars);
-    int rc = SendEncoded(ch, "AUTH PLAIN ", text, n);
+    int rc = SendEncoded(ch, "AUTH PLAIN ", text, n, true);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     ShortWait(ch, now, 2);
     ch->NextState = 171;
@@ -234,6 +236,7 @@ using namespace vok;
 
 extern "C" VOK_EXPORT int VOKAPI vokSmtpConnect(int channel, const char* server, const char* from,
                                                 const char* replyTo) {
+    CallScope scope;
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     ch->Protocol = 'S';

@@ -156,7 +156,7 @@ TEST_F(Dovecot, MailboxCommandsAfterUserPass) {
     // Sizes count CRLF line ends, as the files have them.
     EXPECT_EQ(vokGetEmailSize(0, 1), static_cast<int>(PlainMessage().size()));
     EXPECT_EQ(vokGetEmailSize(0, 2), static_cast<int>(MultipartMessage().size()));
-    EXPECT_EQ(vokGetEmailSize(0, 3), 0);  // -ERR: no such message
+    EXPECT_EQ(vokGetEmailSize(0, 3), VOK_POP3_ERROR);  // -ERR: no such message
 
     std::string one = Uid(1);
     std::string two = Uid(2);
