@@ -25,6 +25,8 @@ enum class Op {
     ReadBytes,
     ReadLine,
     Stall,
+    Deaf,
+    Trickle,
     AwaitClose,
     Close,
     Reset,
@@ -182,6 +184,20 @@ struct ScriptServer::Impl {
                 }
                 return true;
             }
+            case Op::Deaf:
+                for (int waited = 0; !stop && waited < s.ms; waited += 10)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                return true;
+            case Op::Trickle:
+                vok::plat::SocketSetNoDelay(conn);
+                for (char c : s.text) {
+                    if (stop || vok::plat::SocketSend(conn, &c, 1) != 1) {
+                        Fail("send failed: '" + Printable(s.text) + "'");
+                        return false;
+                    }
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                return true;
             case Op::AwaitClose: {
                 auto until =
                     std::chrono::steady_clock::now() + std::chrono::milliseconds(stepTimeout);
@@ -272,6 +288,12 @@ ScriptServer& ScriptServer::ReadLine() {
 }
 ScriptServer& ScriptServer::Stall(int ms) {
     return Add(static_cast<int>(Op::Stall), "", 0, ms);
+}
+ScriptServer& ScriptServer::Deaf(int ms) {
+    return Add(static_cast<int>(Op::Deaf), "", 0, ms);
+}
+ScriptServer& ScriptServer::Trickle(const std::string& bytes) {
+    return Add(static_cast<int>(Op::Trickle), bytes);
 }
 ScriptServer& ScriptServer::AwaitClose() {
     return Add(static_cast<int>(Op::AwaitClose));

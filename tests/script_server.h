@@ -45,6 +45,10 @@ class ScriptServer {
     ScriptServer& ReadLine();
     // Does nothing for ms milliseconds (still recording what arrives).
     ScriptServer& Stall(int ms);
+    // Stops reading for ms milliseconds: what the client sends piles up.
+    ScriptServer& Deaf(int ms);
+    // Sends bytes one at a time, each in a segment of its own.
+    ScriptServer& Trickle(const std::string& bytes);
     // Waits until the client closes its side (bounded by the step time).
     ScriptServer& AwaitClose();
     // Closes the connection gracefully (FIN).

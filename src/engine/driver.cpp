@@ -47,6 +47,7 @@ void DropOperation(Channel* ch) {
     ch->SockCode = 0;
     ch->AutoCall = 1;
     ch->NextState = 0;
+    FinishOpenFiles(ch);
     CloseConnection(ch);
 }
 
@@ -158,6 +159,9 @@ int DriverError(Channel* ch, int sockCode, int vokCode) {
     LogError(ch, sockCode, vokCode);
     if (vokCode < 0) {
         EndOperation(ch, sockCode);
+        // A failed operation keeps no file open: what a download had
+        // received is written out, a file being sent is closed.
+        FinishOpenFiles(ch);
         CloseConnection(ch);
     }
     Yield();

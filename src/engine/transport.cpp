@@ -58,6 +58,10 @@ bool PollReadable(Channel* ch) {
     return plat::SocketPoll(ch->Socket, plat::Readiness::Readable, 0) == 1;
 }
 
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 int32_t NonNegative(int32_t ms) {
     return ms < 0 ? 0 : ms;
 }
@@ -296,6 +300,10 @@ int ReadSmtpReply(Channel* ch) {
             continue;
         }
         CopyText(ch->LastReply, pos, 127);
+        // Every line of a reply begins with its three-digit code (RFC 5321
+        // section 4.2); a line that does not is no reply at all.
+        if (n < 3 || !IsDigit(pos[0]) || !IsDigit(pos[1]) || !IsDigit(pos[2]))
+            return VOK_SMTP_ERROR;
         if (ch->ReplyCode == 0) {
             ch->ReplyCode = ParseDecimal(pos);
             // 4yz is "not done, try again later" and 5yz "not done" (RFC 5321

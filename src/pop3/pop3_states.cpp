@@ -474,6 +474,10 @@ int ReadUidlLine(Channel* ch, uint32_t now) {
         return 0;
     }
     bool lineDone = EndsLine(line, n);
+    // A status line that is neither "+OK" nor "-ERR" leaves the two sides
+    // out of step.
+    if (status && memcmp(line, "+OK", 3) != 0 && memcmp(line, "-ERR", 4) != 0)
+        return DriverError(ch, 0, VOK_POP3_ERROR);
     if (status && lineDone) {
         ch->StatusPending = 0;
         CopyText(ch->LastReply, line, kNameChars);
