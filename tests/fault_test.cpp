@@ -98,8 +98,8 @@ Session SmtpSession(const std::string& attachPath) {
          }},
         {10,
          [attachPath](uint16_t) {
-             return vokSendEmail(0, "<bob@example.org>", "<cy@example.org>", "", "Faults",
-                                 "Hello.", attachPath.c_str());
+             return vokSendEmail(0, "<bob@example.org>", "<cy@example.org>", "", "Faults", "Hello.",
+                                 attachPath.c_str());
          }},
         {11, [](uint16_t) { return vokClose(0); }},
     };
@@ -386,7 +386,8 @@ std::vector<Case> AllCases() {
         for (int at : p.at)
             for (int f = 0; f <= static_cast<int>(Fault::OneByteSegments); ++f) {
                 // Data the server only reads cannot come in segments.
-                if (p.kind == Kind::Smtp && at == 9 && f == static_cast<int>(Fault::OneByteSegments))
+                if (p.kind == Kind::Smtp && at == 9 &&
+                    f == static_cast<int>(Fault::OneByteSegments))
                     continue;
                 cases.push_back({p.kind, at, static_cast<Fault>(f)});
             }

@@ -251,6 +251,22 @@ TEST_F(Pop3Wire, UidlOfOneMessageAndOfTheMailbox) {
     EXPECT_TRUE(srv.Finish()) << srv.Failures();
 }
 
+// A list longer than the buffer fills it and is still terminated inside it.
+TEST_F(Pop3Wire, UidlListThatFillsTheBufferIsTerminated) {
+    std::string list = "+OK\r\n";
+    for (int i = 1; i <= 20; ++i)
+        list += std::to_string(i) + " uid-of-message-" + std::to_string(i) + "\r\n";
+    ScriptServer srv;
+    Login(srv).Expect("UIDL\r\n").Send(list + ".\r\n");
+    ASSERT_EQ(Connect(srv), 0);
+    char buf[200];
+    memset(buf, 'x', sizeof buf);
+    EXPECT_EQ(vokGetEmailUID(0, -1, buf, 128), 127);
+    EXPECT_EQ(std::string(buf), list.substr(0, 127));
+    EXPECT_EQ(buf[128], 'x');
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+}
+
 TEST_F(Pop3Wire, UidlListCutOffIsMinus1AndKeepsWhatCame) {
     ScriptServer srv;
     Login(srv).Expect("UIDL\r\n").Send("+OK\r\n1 aaa\r\n").Close();
@@ -411,6 +427,9 @@ TEST_F(Pop3Wire, MessageFileThatCannotBeMadeIsMinus67BeforeRetr) {
 TEST_F(Pop3Wire, RawDownloadWritesTheReplyAsReceived) {
     const std::string reply = "+OK 40 octets\r\n" + Stuffed(kPlain);
     vok::LibrarySettings.ReadWait = 300;
+    // The next deadline counts from after the step's own wait for silence,
+    // so equal waits (as the defaults are) still end in success.
+    vok::LibrarySettings.MaxResponseWait = 300;
     ScriptServer srv;
     Login(srv).Expect("RETR 1\r\n").Send(reply).Stall(600);
     ASSERT_EQ(Connect(srv), 0);
@@ -423,6 +442,21 @@ TEST_F(Pop3Wire, RawDownloadWritesTheReplyAsReceived) {
     EXPECT_EQ(vokStatistics(0, 13), static_cast<int>(reply.size()));
     EXPECT_EQ(vokStatistics(0, 10), static_cast<int>(reply.size()));
     EXPECT_EQ(Ch()->DecoderState, 1);  // stays raw for the next download
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+}
+
+// A NUL is an ordinary byte: it neither hides a line end nor the "." line.
+TEST_F(Pop3Wire, NulBytesInLinesAreOrdinaryBytes) {
+    using namespace std::string_literals;
+    const std::string top = "Subject: a\0b\r\n\r\n.\0dot\r\nlast\0\r\n"s;
+    ScriptServer srv;
+    Login(srv).Expect("TOP 1 2\r\n").Send("+OK\r\n" + Stuffed(top));
+    srv.Expect("STAT\r\n").Send("+OK 1 9\r\n");
+    ASSERT_EQ(Connect(srv), 0);
+    char buf[300];
+    ASSERT_EQ(vokGetEmailLines(0, 1, 2, buf, sizeof buf), static_cast<int>(5 + top.size()));
+    EXPECT_EQ(std::string(buf, 5 + top.size()), "+OK\r\n" + top);
+    EXPECT_EQ(vokGetEmailCount(0), 1);  // nothing of the reply was left over
     EXPECT_TRUE(srv.Finish()) << srv.Failures();
 }
 

@@ -4,6 +4,9 @@
 // side and records every byte.
 #include <cstdlib>
 #include <cstring>
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#endif
 #include <regex>
 #include <string>
 #include <vector>
@@ -563,6 +566,8 @@ TEST_F(Smtp, AuthMechanismsAndAnswers) {
          0,
          nullptr},
         {"auth= only", "250 AUTH=LOGIN\r\n", "a", "b", {}, 0, nullptr},
+        // No user name, no AUTH: empty credentials can only be refused.
+        {"no user name", "250 AUTH PLAIN LOGIN\r\n", "", "b", {}, 0, nullptr},
     };
     for (const AuthCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -582,6 +587,36 @@ TEST_F(Smtp, AuthMechanismsAndAnswers) {
             EXPECT_TRUE(Contains(Log(), c.logLine)) << Log();
         }
     }
+    // No password reaches the log, in the clear or in base64, and only the
+    // owner may read the log.
+    const std::string log = Log();
+    EXPECT_FALSE(Contains(log, "secret")) << log;
+    EXPECT_FALSE(Contains(log, Base64("secret"))) << log;
+    EXPECT_FALSE(Contains(log, Base64(longUser + '\0' + longUser + '\0' + "secret"))) << log;
+    EXPECT_TRUE(Contains(log, "S: AUTH PLAIN ****\r\n")) << log;
+#if !defined(_WIN32)
+    struct stat st {};
+    ASSERT_EQ(stat(logPath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+#endif
+}
+
+// A reply line counts only with its CR LF: a "250 ok" whose line end comes
+// late is waited for, never taken early, so the next reply is not misread.
+// A NUL inside a line is an ordinary byte.
+TEST_F(Smtp, ReplyLinesEndAtTheirLineFeed) {
+    using namespace std::string_literals;
+    ScriptServer srv;
+    srv.Send("220 ready\r\n").Expect("EHLO example.com\r\n").Send("250-a\0b\r\n250 ok\r\n"s);
+    srv.Expect("NOOP\r\n").Send("250 ok").Stall(150).Send("\r\n550 no\r\n");
+    srv.Expect("RSET\r\n").AwaitClose();
+    vokIntegerParam(0, VOK_ESMTP_MODE, 1);
+    ASSERT_EQ(Connect(srv), 0);
+    EXPECT_EQ(vokCommand(0, "NOOP"), 0);
+    EXPECT_STREQ(Ch()->LastReply, "250 ok\r\n");
+    EXPECT_EQ(vokCommand(0, "RSET"), VOK_SMTP_ERROR);
+    EXPECT_STREQ(Ch()->LastReply, "550 no\r\n");
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
 }
 
 // --- VRFY ---------------------------------------------------------------------------
