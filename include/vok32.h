@@ -175,7 +175,16 @@ extern "C" {
 #define VOK_USER_NAME 58
 #define VOK_ALTERNATE_TEXT 59
 
-/* Library lifecycle. */
+/* Library lifecycle. vokAttach makes 0..128 channels: 1, or -72 when the
+ * library is attached already (also when two threads attach at once: one
+ * wins), -73 for a count out of range. vokRelease frees them all and
+ * returns 1. Calls still under way on other threads are woken first (their
+ * sockets are shut) and return a negative result; nothing is freed before
+ * the last of them has returned.
+ *
+ * Threads: one channel is driven by one thread at a time. vokAbort and
+ * vokRelease may come from any thread: a call waiting on the channel then
+ * returns -1 (abort) or -71 (release). */
 VOK_EXPORT int VOKAPI vokAttach(int channels);
 VOK_EXPORT int VOKAPI vokRelease(void);
 
@@ -189,7 +198,12 @@ VOK_EXPORT int VOKAPI vokCommand(int channel, const char* command);
 VOK_EXPORT int VOKAPI vokClose(int channel);
 VOK_EXPORT int VOKAPI vokAbort(int channel);
 
-/* SMTP: open a session (EHLO/HELO and AUTH), send a message, check an
+/* SMTP replies: a 4yz reply (try again later) fails a call just as a 5yz
+ * one does, with VOK_SMTP_ERROR (-49); vokStatistics(channel, 3) gives the
+ * code, vokErrorText appends the server's line. AUTH is only tried when a
+ * user name is set (string parameter 58).
+ *
+ * SMTP: open a session (EHLO/HELO and AUTH), send a message, check an
  * address's form offline, ask the server about addresses (VRFY). Address
  * lists separate their items with the AddressDelimiter (default ','); an
  * item's address stands in angle brackets. A Message beginning with '@'
@@ -204,8 +218,12 @@ VOK_EXPORT int VOKAPI vokVerifyUser(int channel, const char* userList);
 
 /* POP3: log in (USER/PASS, or APOP when VOK_USE_APOP is set), count the
  * mailbox (result: the count), a message's size, delete a message (takes
- * effect at QUIT), a message's unique id or the whole list (message < 1)
- * into buffer (at least 128 bytes; result: the text's length), the header
+ * effect at QUIT). A "-ERR" answer to these three fails the call with -63
+ * (the server's line in vokErrorText) and the session stays open; a reply
+ * that is no status line at all fails it and closes the connection.
+ * A message's unique id or the whole list (message < 1) goes into buffer
+ * (at least 128 bytes; at most size - 1 characters and always a NUL;
+ * result: the text's length), the header
  * and first lines of a message (TOP) into buffer, or into the library's own
  * buffer when buffer is NULL or "*" (result: the bytes placed), and download
  * a message into emailDir/fileName, saving its attachments in attachDir. */
@@ -219,7 +237,14 @@ VOK_EXPORT int VOKAPI vokGetEmailLines(int channel, int message, int lines, char
 VOK_EXPORT int VOKAPI vokGetEmailFile(int channel, int message, const char* fileName,
                                       const char* emailDir, const char* attachDir);
 
-/* Settings and inspection. */
+/* Settings and inspection.
+ * vokDebug copies at most `size` characters and then a NUL, so the buffer
+ * must hold size + 1 bytes (codes -12, 23, 29, 30, 40); codes 25 and 28
+ * give 0 and an empty buffer when size is 16 or less. Every integer
+ * setting takes any int: a negative wait counts as 0, and waits are cut at
+ * 2^31 - 2 ms. Every send is bounded by WriteWait. The log file is created
+ * readable by its owner only (POSIX) and never shows a password or a
+ * login's base64 ("****" stands in its place). */
 VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int value);
 VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const char* text);
 VOK_EXPORT int VOKAPI vokStatistics(int channel, int index);
