@@ -174,6 +174,14 @@ extern "C" {
 #define VOK_SMTP_PASSWORD 57
 #define VOK_USER_NAME 58
 #define VOK_ALTERNATE_TEXT 59
+/* Extensions. VOK_CHARSET (channel): the name of the charset the texts
+ * given to vokSendEmail are in (the body, the subject, display names and
+ * attachment names); default "utf-8", on Windows the ANSI code page's name
+ * ("windows-1252", ...). It is declared wherever a part or a header holds
+ * bytes of 128 or more. Result: its length; an empty text restores the
+ * default; VOK_BAD_ADDRESS_CHAR for a character a charset name cannot hold
+ * (RFC 2978: letters, digits and ! # $ & + - ^ _ ` { } ~ . :). */
+#define VOK_CHARSET 62
 
 /* Library lifecycle. vokAttach makes 0..128 channels: 1, or -72 when the
  * library is attached already (also when two threads attach at once: one

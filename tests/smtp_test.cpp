@@ -2,8 +2,10 @@
 // the exact DATA of representative messages, VRFY, manual driving, and a
 // server that dies mid-message. A scripted loopback server plays the other
 // side and records every byte.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #if !defined(_WIN32)
 #include <sys/stat.h>
 #endif
@@ -95,7 +97,23 @@ class Smtp : public ::testing::Test {
 
     std::string Head() const {
         return "X-Mailer: Quorwick Mailvane Version 3.4\r\n"
-               "Date: Mon, 7 Dec 2026 5:01:52 +0100\r\n";
+               "Date: Mon, 7 Dec 2026 05:01:52 +0100\r\n";
+    }
+
+    // Message i's data after its Message-ID line, which every message
+    // begins with and no two share.
+    std::vector<std::string> ids;
+    std::string Data(const ScriptServer& srv, size_t i) {
+        static const std::regex id("^Message-ID: <message-root\\.[0-9]+\\.0\\.[0-9]+@[a-z.]+>\r\n");
+        std::string data = srv.Block(i);
+        std::smatch m;
+        if (!std::regex_search(data, m, id)) {
+            ADD_FAILURE() << "no Message-ID: " << data.substr(0, 100);
+            return data;
+        }
+        for (const auto& seen : ids) EXPECT_NE(seen, m.str(0));
+        ids.push_back(m.str(0));
+        return data.substr(static_cast<size_t>(m.length(0)));
     }
     std::string Delim() const { return "--" + boundary + "\r\n"; }
     std::string Closing() const { return "--" + boundary + "--\r\n\r\n\r\n.\r\n"; }
@@ -114,7 +132,7 @@ TEST_F(Smtp, PlainMessageWithListsAndDots) {
                            "<eve@example.com>", "Hello", body, nullptr),
               0);
     ASSERT_TRUE(srv.Finish()) << srv.Failures();
-    EXPECT_EQ(srv.Block(0), Head() +
+    EXPECT_EQ(Data(srv, 0), Head() +
                                 "To: Bob <bob@example.org>, Cy <cy@example.net>\r\n"
                                 "From: Ann <ann@example.com>\r\n"
                                 "Subject: Hello\r\n"
@@ -136,9 +154,10 @@ TEST_F(Smtp, QuotedPrintableWithReplyToAndExtraHeaders) {
     ASSERT_EQ(vokStringParam(0, VOK_REPLY_TO, "<r@example.com>"), 15);
     ASSERT_EQ(vokStringParam(0, VOK_USER_HEADERS, "X-One: 1\r\n.X-Two: 2"), 4);
     vokIntegerParam(0, VOK_BODY_FORMAT, 1);
+    ASSERT_EQ(vokStringParam(0, VOK_CHARSET, "iso-8859-1"), 10);
     EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", "", "", "QP", "caf\xe9 = ok", ""), 0);
     ASSERT_TRUE(srv.Finish()) << srv.Failures();
-    EXPECT_EQ(srv.Block(0), Head() +
+    EXPECT_EQ(Data(srv, 0), Head() +
                                 "To: <bob@example.org>\r\n"
                                 "From: Ann <ann@example.com>\r\n"
                                 "Reply-To: <r@example.com>\r\n"
@@ -147,7 +166,7 @@ TEST_F(Smtp, QuotedPrintableWithReplyToAndExtraHeaders) {
                                 "MIME-Version: 1.0\r\n"
                                 "Content-Type: multipart/mixed; boundary=\"" +
                                 boundary + "\"\r\n\r\n" + Delim() +
-                                "Content-Type: text/plain\r\n"
+                                "Content-Type: text/plain; charset=iso-8859-1\r\n"
                                 "Content-Transfer-Encoding: quoted-printable\r\n\r\n"
                                 "caf=E9 =3D ok\r\n" +
                                 Closing());
@@ -174,12 +193,18 @@ TEST_F(Smtp, HtmlWithAlternativeTextInlineImagesAndAnAttachment) {
     EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", "", "", "Pics", html, list.c_str()), 0);
     ASSERT_TRUE(srv.Finish()) << srv.Failures();
 
-    std::string image = "\r\n\r\n" + Delim();
+    // The alternative and the HTML in multipart/alternative, the HTML with
+    // its images in multipart/related, the attachment beside them.
+    const std::string alt = "A" + boundary, rel = "R" + boundary;
+    std::string image = "\r\n\r\n--" + rel + "\r\n";
     std::string expected =
         Head() + "To: <bob@example.org>\r\nFrom: Ann <ann@example.com>\r\nSubject: Pics\r\n" +
-        "MIME-Version: 1.0\r\nContent-Type: multipart/related; boundary=\"" + boundary +
-        "\"\r\n\r\n" + Delim() + "Content-Type: text/plain\r\n\r\nPlain words\r\n..\r\nbye\r\n" +
-        Delim() + "Content-Type: text/html\r\n\r\n" + html + "\r\n" + image +
+        "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"" + boundary +
+        "\"\r\n\r\n" + Delim() + "Content-Type: multipart/alternative; boundary=\"" + alt +
+        "\"\r\n\r\n--" + alt +
+        "\r\nContent-Type: text/plain\r\n\r\nPlain words\r\n..\r\nbye\r\n--" + alt +
+        "\r\nContent-Type: multipart/related; boundary=\"" + rel + "\"\r\n\r\n--" + rel +
+        "\r\nContent-Type: text/html\r\n\r\n" + html + "\r\n" + image +
         "Content-Type: Image/GIF; name=\"logo.gif\"\r\nContent-ID: <message-root.1>\r\n"
         "Content-Transfer-Encoding: base64\r\n"
         "Content-Disposition: inline; filename=\"logo.gif\"\r\n\r\n" +
@@ -187,24 +212,13 @@ TEST_F(Smtp, HtmlWithAlternativeTextInlineImagesAndAnAttachment) {
         "Content-Type: Image/JPEG; name=\"Photo.JPG\"\r\nContent-ID: <message-root.2>\r\n"
         "Content-Transfer-Encoding: base64\r\n"
         "Content-Disposition: inline; filename=\"Photo.JPG\"\r\n\r\n" +
-        Base64Lines(jpg) + image +
+        Base64Lines(jpg) + "\r\n\r\n--" + rel + "--\r\n--" + alt + "--\r\n" + Delim() +
         "Content-Type: application/octet-stream; name=\"report.bin\"\r\n"
         "Content-Transfer-Encoding: base64\r\n"
         "Content-Disposition: attachment; filename=\"report.bin\"\r\n\r\n" +
         Base64Lines(bin) + Closing();
-
-    // Each message has an id of its own; the Content-IDs restart at 1.
-    std::regex id("Message-ID: <message-root\\.[0-9]+\\.0\\.([0-9]+)@example\\.com>\r\n");
-    std::string ids[2];
-    for (int i = 0; i < 2; ++i) {
-        std::string data = srv.Block(static_cast<size_t>(i));
-        std::smatch m;
-        ASSERT_TRUE(std::regex_search(data, m, id)) << data;
-        ASSERT_EQ(m.position(0), 0);
-        ids[i] = m.str(0);
-        EXPECT_EQ(data.substr(static_cast<size_t>(m.length(0))), expected);
-    }
-    EXPECT_NE(ids[0], ids[1]);
+    // The Content-IDs restart at 1 in each message.
+    for (size_t i = 0; i < 2; ++i) EXPECT_EQ(Data(srv, i), expected);
     EXPECT_EQ(Ch()->AttachBytesRead, static_cast<int>(gif.size() + jpg.size() + bin.size()));
     EXPECT_EQ(Ch()->AttachBytesSent,
               static_cast<int>(Base64Lines(gif).size() + Base64Lines(jpg).size() +
@@ -227,16 +241,18 @@ TEST_F(Smtp, BodyFromFileEmptyAttachmentAndPathNames) {
         vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, nullptr, body.c_str(), list.c_str()),
         0);
     ASSERT_TRUE(srv.Finish()) << srv.Failures();
-    std::string part = "\r\n\r\n" + Delim() + "Content-Type: application/octet-stream; name=\"";
-    EXPECT_EQ(srv.Block(0), Head() + "To: <bob@example.org>\r\nFrom: Ann <ann@example.com>\r\n" +
+    std::string part = "\r\n\r\n" + Delim() + "Content-Type: ";
+    EXPECT_EQ(Data(srv, 0), Head() + "To: <bob@example.org>\r\nFrom: Ann <ann@example.com>\r\n" +
                                 "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"" +
                                 boundary + "\"\r\n\r\n" + Delim() +
                                 "Content-Type: text/plain\r\n\r\nfile line 1\r\nfile line 2\r\n" +
                                 part +
-                                "empty.dat\"\r\nContent-Transfer-Encoding: base64\r\n"
+                                "application/octet-stream; name=\"empty.dat\"\r\n"
+                                "Content-Transfer-Encoding: base64\r\n"
                                 "Content-Disposition: attachment; filename=\"empty.dat\"\r\n\r\n" +
                                 part +
-                                "notes.txt\"\r\nContent-Transfer-Encoding: base64\r\n"
+                                "text/plain; name=\"notes.txt\"\r\n"
+                                "Content-Transfer-Encoding: base64\r\n"
                                 "Content-Disposition: attachment; filename=\"notes.txt\"\r\n\r\n" +
                                 Base64Lines("notes") + Closing());
     std::string log = Log();
@@ -274,7 +290,7 @@ TEST_F(Smtp, BodyPartHeaders) {
     }
     ASSERT_TRUE(srv.Finish()) << srv.Failures();
     for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
-        EXPECT_EQ(srv.Block(i), Head() + "From: Ann <ann@example.com>\r\nMIME-Version: 1.0\r\n" +
+        EXPECT_EQ(Data(srv, i), Head() + "From: Ann <ann@example.com>\r\nMIME-Version: 1.0\r\n" +
                                     "Content-Type: multipart/mixed; boundary=\"" + boundary +
                                     "\"\r\n\r\n" + Delim() + cases[i].header + "\r\na=3Db\r\n" +
                                     Closing())
@@ -282,28 +298,172 @@ TEST_F(Smtp, BodyPartHeaders) {
     }
 }
 
-// Long header lines go out whole; every line of data that begins with '.'
-// gets a second one, wherever it comes from.
-TEST_F(Smtp, LongHeadersAreWholeAndDotsAreStuffed) {
-    std::string to;
+// A body is never altered to fit: bytes 7-bit text cannot carry make it
+// quoted-printable (or 8bit, with Pass8Bit), and text beyond US-ASCII names
+// its charset.
+TEST_F(Smtp, BodiesBeyondAsciiDeclareTheirCharset) {
+    const std::string mime = "MIME-Version: 1.0\r\n";
+    const std::string single = mime + "Content-Type: text/plain; charset=";
+    const struct {
+        int format;
+        int pass8;
+        const char* charset;  // null: the default
+        std::string body;
+        std::string rest;  // after the From line; "part" stands for the multipart
+    } cases[] = {
+        {0, 0, nullptr,
+         "Gr\xc3\xbc\xc3\x9f"
+         "e\tdu",
+         single +
+             "utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\nGr=C3=BC=C3=9Fe=09du"},
+        {0, 0, nullptr, "tab\tonly",
+         single + "utf-8\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\ntab=09only"},
+        {0, 1, nullptr,
+         "Gr\xc3\xbc\xc3\x9f"
+         "e",
+         single + "utf-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\nGr\xc3\xbc\xc3\x9f"
+                  "e"},
+        {0, 1, nullptr, "tab\tonly", "\r\ntab\tonly"},
+        {0, 0, "windows-1252", "caf\xe9",
+         single + "windows-1252\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\ncaf=E9"},
+        {2, 0, nullptr, "<p>caf\xc3\xa9</p>",
+         "part\r\nContent-Type: text/html; charset=utf-8\r\n"
+         "Content-Transfer-Encoding: quoted-printable\r\n\r\n<p>caf=C3=A9</p>"},
+        {2, 1, nullptr, "<p>caf\xc3\xa9</p>",
+         "part\r\nContent-Type: text/html; charset=utf-8\r\n"
+         "Content-Transfer-Encoding: 8bit\r\n\r\n<p>caf\xc3\xa9</p>"},
+        {3, 0, nullptr, "caf\xc3\xa9",
+         "part\r\nContent-Type: text/enriched; charset=utf-8\r\n"
+         "Content-Transfer-Encoding: quoted-printable\r\n\r\ncaf=C3=A9"},
+        {4, 0, nullptr, "caf\xe9",
+         "part\r\nContent-Type: text/plain; charset=iso-8859-1\r\n"
+         "Content-Transfer-Encoding: quoted-printable\r\n\r\ncaf=E9"},
+    };
+    ScriptServer srv;
+    Greet(srv);
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) Envelope(srv, {"<a@x.com>"});
+    ASSERT_EQ(Connect(srv), 0);
+    for (const auto& c : cases) {
+        vokIntegerParam(0, VOK_BODY_FORMAT, c.format);
+        vokIntegerParam(0, VOK_PASS_8BIT, c.pass8);
+        EXPECT_GT(vokStringParam(0, VOK_CHARSET, c.charset ? c.charset : ""), 0);
+        EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", c.body.c_str(), ""), 0);
+    }
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const auto& c = cases[i];
+        std::string want = c.rest + "\r\n\r\n.\r\n";
+        if (c.rest.compare(0, 4, "part") == 0) {
+            const char* type = c.format == 2 ? "related" : "mixed";
+            want = mime + "Content-Type: multipart/" + type + "; boundary=\"" + boundary +
+                   "\"\r\n\r\n--" + boundary + c.rest.substr(4) + "\r\n" + Closing();
+        }
+        EXPECT_EQ(Data(srv, i), Head() + "To: <a@x.com>\r\nFrom: Ann <ann@example.com>\r\n" + want)
+            << i;
+    }
+    EXPECT_EQ(vokStringParam(0, VOK_CHARSET, "utf-8\r\nX: y"), VOK_BAD_ADDRESS_CHAR);
+}
+
+// Header text beyond US-ASCII goes out as RFC 2047 encoded words (B or Q,
+// whichever is shorter), none over 75 characters, none splitting a UTF-8
+// character; display names keep their commas in quotes, both in the header
+// and in the recipient walk.
+TEST_F(Smtp, HeaderTextBeyondAsciiIsEncoded) {
+    std::string euros;
+    for (int i = 0; i < 100; ++i) euros += "\xe2\x82\xac";
+    ScriptServer srv;
+    Greet(srv);
+    Envelope(srv, {"<j@x.com>", "<d@x.com>"});
+    Envelope(srv, {"<j@x.com>"});
+    ASSERT_EQ(Connect(srv), 0);
+    const char to[] = "J\xc3\xb6rg M\xc3\xbcller <j@x.com>, \"Doe, John\" <d@x.com>";
+    EXPECT_EQ(vokSendEmail(0, to, "", "",
+                           "Gr\xc3\xbc\xc3\x9f"
+                           "e \xe2\x98\x95",
+                           "x", ""),
+              0);
+    EXPECT_EQ(vokSendEmail(0, "<j@x.com>", "", "", euros.c_str(), "x", ""), 0);
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    std::string data = Data(srv, 0);
+    EXPECT_TRUE(Contains(data,
+                         "\r\nTo: =?utf-8?B?SsO2cmcgTcO8bGxlcg==?= <j@x.com>, "
+                         "\"Doe, John\" <d@x.com>\r\n"))
+        << data;
+    EXPECT_TRUE(Contains(data, "\r\nSubject: =?utf-8?B?R3LDvMOfZSDimJU=?=\r\n")) << data;
+
+    data = Data(srv, 1);
+    std::string subject = data.substr(data.find("Subject: ") + 9);
+    subject =
+        subject.substr(0, subject.find("\r\nMIME") == std::string::npos ? subject.find("\r\n\r\n")
+                                                                        : subject.find("\r\nMIME"));
+    std::regex word("=\\?utf-8\\?B\\?([A-Za-z0-9+/=]+)\\?=");
+    std::string decoded;
+    int words = 0;
+    for (std::sregex_iterator it(subject.begin(), subject.end(), word), end; it != end; ++it) {
+        ++words;
+        EXPECT_LE(it->length(0), 75);
+        std::string b64 = (*it)[1];
+        std::vector<char> out(b64.size());
+        int n = vokDecodeBuffer(b64.c_str(), out.data(), static_cast<int>(b64.size()));
+        EXPECT_EQ(n % 3, 0) << b64;  // whole characters in each word
+        decoded.append(out.data(), static_cast<size_t>(n));
+    }
+    EXPECT_GT(words, 5);
+    EXPECT_EQ(decoded, euros);
+}
+
+// Header fields longer than a line are folded before a blank (RFC 5322
+// section 2.2.3), one added after a list delimiter written without; unfolded
+// they are what the caller wrote. A run too long for any line becomes
+// encoded words.
+TEST_F(Smtp, LongHeaderFieldsAreFolded) {
+    std::string spaced, packed, words;
     std::vector<std::string> each;
     for (int i = 0; i < 120; ++i) {
         std::string a = "<user" + std::to_string(i) + "@example.org>";
-        to += (i ? ", " : "") + a;
+        spaced += (i ? ", " : "") + a;
+        packed += (i ? "," : "") + a;
+        words += "word" + std::to_string(i) + (i % 7 ? " " : "  ");
         each.push_back(a);
     }
-    ASSERT_GT(to.size(), 2200u);
-    std::string subject(3000, 's');
-    subject += "\r\n.\r\nQUIT";
+    const std::string run(3000, 's');
     ScriptServer srv;
     Greet(srv);
     Envelope(srv, each);
+    Envelope(srv, each);
     ASSERT_EQ(Connect(srv), 0);
-    EXPECT_EQ(vokSendEmail(0, to.c_str(), "", "", subject.c_str(), "x", ""), 0);
+    EXPECT_EQ(vokSendEmail(0, spaced.c_str(), "", "", words.c_str(), "x", ""), 0);
+    EXPECT_EQ(vokSendEmail(0, packed.c_str(), "", "", run.c_str(), "x", ""), 0);
     ASSERT_TRUE(srv.Finish()) << srv.Failures();
-    std::string data = srv.Block(0);
-    EXPECT_TRUE(Contains(data, "\r\nTo: " + to + "\r\nFrom: ")) << data.substr(0, 200);
-    EXPECT_TRUE(Contains(data, "\r\nSubject: " + std::string(3000, 's') + "\r\n..\r\nQUIT\r\n"));
+
+    for (size_t m = 0; m < 2; ++m) {
+        std::string head = Data(srv, m);
+        head = head.substr(0, head.find("\r\n\r\n") + 2);
+        std::map<std::string, std::string> fields;
+        std::string last;
+        for (size_t at = 0, end; at < head.size(); at = end + 2) {
+            end = head.find("\r\n", at);
+            std::string line = head.substr(at, end - at);
+            EXPECT_LE(line.size(), 78u) << line;
+            if (line[0] == ' ') {
+                fields[last] += line;
+            } else {
+                last = line.substr(0, line.find(": "));
+                fields[last] = line.substr(last.size() + 2);
+            }
+        }
+        if (m == 0) {
+            EXPECT_EQ(fields["To"], spaced);
+            EXPECT_EQ(fields["Subject"], words);
+        } else {
+            std::string to = fields["To"];
+            to.erase(std::remove(to.begin(), to.end(), ' '), to.end());
+            EXPECT_EQ(to, packed);
+            std::string subject = std::regex_replace(
+                fields["Subject"], std::regex(" ?=\\?utf-8\\?Q\\?(s+)\\?="), "$1");
+            EXPECT_EQ(subject, run);
+        }
+    }
 }
 
 // --- Recipients and failures ----------------------------------------------------
@@ -354,18 +514,37 @@ TEST_F(Smtp, RecipientWalk) {
 }
 
 // A line break in an address would end the command early and smuggle the
-// rest in as a command of its own.
-TEST_F(Smtp, LineBreaksInAddressesAreRefusedBeforeSending) {
+// rest in as a command of its own; in a header's text it would make a header
+// line of the caller's. Either is refused before anything goes out.
+TEST_F(Smtp, LineBreaksAreRefusedBeforeSending) {
     EXPECT_EQ(vokSmtpConnect(0, "127.0.0.1", "<a@b.com>\r\nRSET", nullptr), VOK_BAD_ADDRESS_CHAR);
+    WriteFile(dir.file("a.txt"), "a");
+    const std::string badName = dir.file("a.txt") + "|x\r\nX-Injected: yes";
     ScriptServer srv;
     Greet(srv).AwaitClose();
     ASSERT_EQ(Connect(srv), 0);
-    EXPECT_EQ(vokSendEmail(0, "<a@x.com>\r\nRSET", "", "", "", "hi", ""), VOK_BAD_ADDRESS_CHAR);
-    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "<b@x.com>,<c@x.com>\nDATA", "", "", "", ""),
-              VOK_BAD_ADDRESS_CHAR);
+    const struct {
+        const char *to, *cc, *subject, *attachments;
+    } calls[] = {
+        {"<a@x.com>\r\nRSET", "", "", ""},
+        {"<a@x.com>", "<b@x.com>,<c@x.com>\nDATA", "", ""},
+        {"Ann\r\nX-Injected: yes <a@x.com>", "", "", ""},
+        {"<a@x.com>", "", "inject\r\nX-Injected: yes", ""},
+        {"<a@x.com>", "", "lone\rCR", ""},
+        {"<a@x.com>", "", "", badName.c_str()},
+    };
+    for (const auto& c : calls) {
+        EXPECT_EQ(vokSendEmail(0, c.to, c.cc, "", c.subject, "hi", c.attachments),
+                  VOK_BAD_ADDRESS_CHAR)
+            << c.to << c.subject;
+    }
     EXPECT_EQ(vokVerifyUser(0, "joe\r\nRSET"), VOK_BAD_ADDRESS_CHAR);
-    vokStringParam(0, VOK_FROM_ADDRESS, "<a@b.com>\rRSET");
+    vokStringParam(0, VOK_REPLY_TO, "Ann\nX-Injected: yes <r@x.com>");
     EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "hi", ""), VOK_BAD_ADDRESS_CHAR);
+    vokStringParam(0, VOK_REPLY_TO, "");
+    vokStringParam(0, VOK_FROM_ADDRESS, "Ann\r\nX-Injected: yes <a@b.com>");
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "hi", ""), VOK_BAD_ADDRESS_CHAR);
+    vokAbort(0);
     EXPECT_TRUE(srv.Finish()) << srv.Failures();
     EXPECT_EQ(srv.Received(), "HELO example.com\r\n");
 }
@@ -664,10 +843,10 @@ TEST_F(Smtp, ManualDriving) {
     EXPECT_EQ(vokSmtpConnect(0, "127.0.0.1", kFrom, nullptr), 0);
     EXPECT_EQ(drive(), (std::vector<int>{101, 104, 105, 106, 201, 202, 203, 0}));
     EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "S", "hi", ""), 0);
-    EXPECT_EQ(drive(), (std::vector<int>{205, 206, 207, 208, 209, 210, 221, 223, 224, 225, 227, 233,
-                                         238, 240, 241, 251, 252, 0}));
+    EXPECT_EQ(drive(), (std::vector<int>{205, 206, 207, 208, 209, 210, 220, 221, 223, 224, 225, 227,
+                                         233, 238, 240, 241, 251, 252, 0}));
     EXPECT_TRUE(srv.Finish()) << srv.Failures();
-    EXPECT_EQ(srv.Block(0), Head() +
+    EXPECT_EQ(Data(srv, 0), Head() +
                                 "To: <a@x.com>\r\nFrom: Ann <ann@example.com>\r\n"
                                 "Subject: S\r\n\r\nhi\r\n\r\n.\r\n");
 }
@@ -694,7 +873,25 @@ TEST(VerifyFormat, Results) {
         {"<joe@>", VOK_EMPTY_ADDRESS},
         {"<joe@host@example.com>", VOK_TOO_MANY_AT},
         {"<joe@exa mple.com>", VOK_BAD_ADDRESS_CHAR},
-        {"<joe+tag@example.com>", VOK_BAD_ADDRESS_CHAR},
+        // RFC 5321 local parts: every atext character, dots between atoms,
+        // quoted strings; address literals for the domain.
+        {"<tester+tag@example.com>", 1},
+        {"<!#$%&'*+/=?^_`{|}~-@example.com>", 1},
+        {"<first.last@example.com>", 1},
+        {"<\"john doe\"@example.com>", 1},
+        {"<\"a@b,\\\"c>\"@example.com>", 1},
+        {"\"Doe, John\" <j@example.com>", 1},
+        {"<joe@[127.0.0.1]>", 1},
+        {"<joe@[IPv6:::1]>", 1},
+        {"<joe@[IPv6:2001:db8::1]>", 1},
+        {"<.joe@example.com>", VOK_BAD_ADDRESS_CHAR},
+        {"<joe.@example.com>", VOK_BAD_ADDRESS_CHAR},
+        {"<jo..e@example.com>", VOK_BAD_ADDRESS_CHAR},
+        {"<\"jo\"e@example.com>", VOK_BAD_ADDRESS_CHAR},
+        {"<jo(e@example.com>", VOK_BAD_ADDRESS_CHAR},
+        {"<joe@[127.0.0.256]>", VOK_BAD_ADDRESS_CHAR},
+        {"<joe@[1.2.3]>", VOK_BAD_ADDRESS_CHAR},
+        {"<joe@[IPv6:12g::1]>", VOK_BAD_ADDRESS_CHAR},
         {"<joe@example.com\r\n>", VOK_BAD_ADDRESS_CHAR},
         {"<j\xe9@example.com>", VOK_BAD_ADDRESS_CHAR},
         {"<joe.example.com>", VOK_MISSING_AT},
@@ -704,7 +901,8 @@ TEST(VerifyFormat, Results) {
     Settings saved = LibrarySettings;
     LibrarySettings.AddressDelimiter = ';';
     EXPECT_EQ(vokVerifyFormat("Doe, John <john@example.org>;junk"), 1);
-    EXPECT_EQ(vokVerifyFormat("<ann@example.com;>"), VOK_MISSING_GT);
+    // Only a delimiter outside the brackets ends an item.
+    EXPECT_EQ(vokVerifyFormat("<ann@example.com;>"), VOK_BAD_ADDRESS_CHAR);
     LibrarySettings = saved;
 }
 

@@ -89,7 +89,7 @@ TEST_F(Inspect, DateLineFromTheClock) {
     plat::SetLocalTimeOverride(&t);
     char buf[64];
     EXPECT_EQ(vokDebug(0, -12, buf, sizeof buf), 0);
-    EXPECT_STREQ(buf, "Date: Mon, 7 Dec 2026 5:01:52 +0100");
+    EXPECT_STREQ(buf, "Date: Mon, 7 Dec 2026 05:01:52 +0100");
     EXPECT_EQ(vokDebug(0, -12, buf, 6), 0);
     EXPECT_STREQ(buf, "Date: ");
     plat::SetLocalTimeOverride(nullptr);

@@ -21,9 +21,10 @@ namespace vok {
 constexpr int kMaxChannels = 128;
 
 // Sizes of the fixed text fields, in characters (the buffers are 2 longer).
-constexpr int kLineChars = 2048;  // ScratchLine, CommandLine, ReplyBuffer, body line
-constexpr int kNameChars = 128;   // server, addresses, file names
-constexpr int kUserChars = 64;    // user names, passwords
+constexpr int kLineChars = 2048;   // ScratchLine, CommandLine, ReplyBuffer, body line
+constexpr int kNameChars = 128;    // server, addresses, file names
+constexpr int kUserChars = 64;     // user names, passwords
+constexpr int kCharsetChars = 40;  // a charset's name (RFC 2978)
 constexpr int kRawCommandChars = 32;
 constexpr int kRecipientChars = 32;
 constexpr int kSavedNamesChars = 1024;
@@ -161,6 +162,19 @@ struct Channel {
     uint8_t BccDone;
     uint8_t ImagePart;       // the current attachment goes out as an inline image
     int32_t ContentIdCount;  // inline images so far in this message
+    char* AttachStart;       // the whole attachment list, walked again by a second pass
+    char* AttachCut;         // delimiter behind the current item replaced by a NUL, or null
+    char* NameCut;           // name delimiter of the current item replaced by a NUL, or null
+    uint8_t AttachPass;      // 0 every item, 1 the inline images only, 2 the others only
+
+    // The message's layout, fixed by vokSendEmail from what it is given.
+    uint8_t Layout;                   // kLayout* flags of compose.cpp; 0 for the one-level layout
+    uint8_t AltOpen;                  // the multipart/alternative inside multipart/mixed is open
+    uint8_t BodyQuoted;               // the body goes out quoted-printable whatever its format
+    uint8_t BodyCharset;              // the body part declares Charset
+    uint8_t Body8Bit;                 // the body part is 8bit (Pass8Bit)
+    uint8_t AltQuoted;                // the alternative text goes out quoted-printable in Charset
+    char Charset[kCharsetChars + 2];  // the caller's texts are in this charset
 
     // Receive buffering.
     char RecvBuffer[kRingSize];

@@ -68,6 +68,7 @@ int CreateChannel(int chan) {
     ch->Pop3Port = 110;
     ch->AttachTotal = 0;
     ch->InlineImages = 1;
+    plat::DefaultCharset(ch->Charset, sizeof ch->Charset);
     return 1;
 }
 

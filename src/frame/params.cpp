@@ -89,6 +89,22 @@ bool IsSecretParam(int index) {
     return index == 57;  // SmtpPassword
 }
 
+// RFC 2978 mime-charset characters, less the two (' and %) that would
+// confuse an RFC 2231 value.
+int SetCharset(Channel* ch, const char* text) {
+    if (!*text) {
+        plat::DefaultCharset(ch->Charset, sizeof ch->Charset);
+        return TextLength(ch->Charset);
+    }
+    for (const char* p = text; *p; ++p) {
+        const char c = *p;
+        const bool alnum =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        if (!alnum && !FindChar("!#$&+-^_`{}~.:", c)) return VOK_BAD_ADDRESS_CHAR;
+    }
+    return CopyText(ch->Charset, text, kCharsetChars);
+}
+
 inline uint8_t LowByte(int value) {
     return static_cast<uint8_t>(static_cast<uint32_t>(value) & 0xFF);
 }
@@ -241,6 +257,8 @@ extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const ch
             if (BlockInUse(id) == 1) return 0;  // the first text stays
             return AllocAndCopy(ch->Chan, kSlotAlternateText, text) ? TextLength(text) : 0;
         }
+        case 62:
+            return SetCharset(ch, text);
         default:
             return -1;
     }

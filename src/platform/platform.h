@@ -75,6 +75,13 @@ bool IsPathSeparator(char c);
 // A task-modal warning box on Windows; a single line on stderr elsewhere.
 void ShowWarning(const char* text, const char* caption);
 
+// --- Text --------------------------------------------------------------------
+
+// The name (RFC 2978) of the charset the caller's texts are in by default:
+// "utf-8", or on Windows the ANSI code page's ("windows-1252", ...). Writes
+// at most size - 1 characters and a NUL.
+void DefaultCharset(char* out, int size);
+
 // --- Socket layer lifecycle --------------------------------------------------
 
 // Starts the socket layer (WinSock 1.1). 0, or the WinSock error number.

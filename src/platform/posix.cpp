@@ -137,6 +137,10 @@ void ShowWarning(const char* text, const char* caption) {
     fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
 }
 
+void DefaultCharset(char* out, int size) {
+    if (out && size > 0) snprintf(out, static_cast<size_t>(size), "%s", "utf-8");
+}
+
 int SocketStartup() {
     return 0;
 }

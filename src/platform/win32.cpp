@@ -187,6 +187,57 @@ void ShowWarning(const char* text, const char* caption) {
                   MB_OK | MB_ICONWARNING | MB_TASKMODAL);
 }
 
+// --- Text --------------------------------------------------------------------
+
+// The IANA names of the ANSI code pages that have one of their own; any
+// other page is "windows-<number>", the name such pages are registered as.
+void DefaultCharset(char* out, int size) {
+    if (!out || size <= 0) return;
+    const UINT page = ::GetACP();
+    const char* name = nullptr;
+    switch (page) {
+        case 874:
+            name = "windows-874";
+            break;
+        case 932:
+            name = "shift_jis";
+            break;
+        case 936:
+            name = "gbk";
+            break;
+        case 949:
+            name = "ks_c_5601-1987";
+            break;
+        case 950:
+            name = "big5";
+            break;
+        case 20127:
+            name = "us-ascii";
+            break;
+        case 28591:
+            name = "iso-8859-1";
+            break;
+        case 65001:
+            name = "utf-8";
+            break;
+        default:
+            break;
+    }
+    char number[24] = "windows-";
+    if (!name) {
+        char digits[12];
+        int n = 0;
+        for (UINT v = page; n == 0 || v > 0; v /= 10) digits[n++] = static_cast<char>('0' + v % 10);
+        int at = 8;
+        while (n > 0) number[at++] = digits[--n];
+        number[at] = '\0';
+        name = number;
+    }
+    int i = 0;
+    for (; name[i] && i < size - 1; ++i) out[i] = name[i];
+    out[i] = '\0';
+}
+
 // --- Socket layer lifecycle --------------------------------------------------
 
 namespace {

@@ -15,40 +15,194 @@ namespace vok {
 
 namespace {
 
-// What may stand between the brackets: letters, digits and . - _ / @ $ & '.
-bool IsAddressChar(unsigned char c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
-    switch (c) {
-        case '.':
-        case '-':
-        case '_':
-        case '/':
-        case '@':
-        case '$':
-        case '&':
-        case '\'':
-            return true;
-        default:
-            return false;
-    }
+bool IsAlnum(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
-// Walks the characters strictly between open and close.
-int CheckAddressChars(const char* open, const char* close) {
-    int atCount = 0;
-    for (const char* p = open + 1; p < close; ++p) {
-        if (*p == '@' && ++atCount == 2) return VOK_TOO_MANY_AT;
-        if (!IsAddressChar(static_cast<unsigned char>(*p))) return VOK_BAD_ADDRESS_CHAR;
+// RFC 5321 section 4.1.2 atext: what an atom of a local part is made of.
+bool IsAtext(unsigned char c) {
+    return IsAlnum(c) || (c && FindChar("!#$%&'*+-/=?^_`{|}~", static_cast<char>(c)));
+}
+
+// What a domain name may hold here: letters, digits, '-', '.', and the few
+// others ('_', '/', '$', '&', '\'') that hosts of private networks use.
+bool IsDomainChar(unsigned char c) {
+    return IsAlnum(c) || (c && FindChar(".-_/$&'", static_cast<char>(c)));
+}
+
+// RFC 5321 section 4.1.3: "[" IPv4 "]", "[IPv6:" ... "]" or a tag and
+// its content. p and end span the text between the brackets.
+bool IsAddressLiteral(const char* p, const char* end) {
+    if (p >= end) return false;
+    const char* colon = nullptr;
+    for (const char* q = p; q < end; ++q) {
+        if (*q == ':') {
+            colon = q;
+            break;
+        }
     }
-    return atCount == 1 ? 1 : VOK_MISSING_AT;
+    if (!colon) {
+        // Four decimal numbers of 0 to 255 joined by dots.
+        int parts = 0;
+        for (const char* q = p; q <= end; ++q) {
+            int value = 0, digits = 0;
+            while (q < end && *q >= '0' && *q <= '9' && digits < 4) {
+                value = value * 10 + (*q++ - '0');
+                ++digits;
+            }
+            if (digits == 0 || digits > 3 || value > 255) return false;
+            ++parts;
+            if (q == end) break;
+            if (*q != '.') return false;
+        }
+        return parts == 4;
+    }
+    if (colon == p) return false;
+    for (const char* q = p; q < colon; ++q) {
+        if (!IsAlnum(static_cast<unsigned char>(*q)) && *q != '-') return false;
+    }
+    if (colon + 1 >= end) return false;
+    const bool ipv6 = colon - p == 4 && SameText(p, "IPv6", 4);
+    for (const char* q = colon + 1; q < end; ++q) {
+        const auto c = static_cast<unsigned char>(*q);
+        if (ipv6) {
+            const bool hex =
+                (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+            if (!hex && c != ':' && c != '.') return false;
+        } else if (c < 33 || c > 126 || c == '[' || c == '\\' || c == ']') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The address between the brackets (open and close excluded): a local part
+// of dot-separated atoms or a quoted string (RFC 5321 section 4.1.2), '@',
+// and a domain or an address literal. 1, or the first fault's code.
+int CheckMailbox(const char* open, const char* close) {
+    const char* p = open + 1;
+    if (*p == '@') return VOK_EMPTY_ADDRESS;
+    if (close[-1] == '@') return VOK_EMPTY_ADDRESS;
+    // The '@' that ends the local part; the count of all of them outside
+    // the quotes comes first, as bad characters only count once it is right.
+    const char* at = nullptr;
+    int atCount = 0;
+    bool quoted = false;
+    for (const char* q = p; q < close; ++q) {
+        if (quoted) {
+            if (*q == '\\' && q + 1 < close) {
+                ++q;
+            } else if (*q == '"') {
+                quoted = false;
+            }
+        } else if (*q == '"') {
+            quoted = true;
+        } else if (*q == '@') {
+            if (!at) at = q;
+            if (++atCount == 2) return VOK_TOO_MANY_AT;
+        }
+    }
+    if (!at) {
+        for (const char* q = p; q < close; ++q) {
+            const auto c = static_cast<unsigned char>(*q);
+            if (!IsAtext(c) && c != '.' && c != '"') return VOK_BAD_ADDRESS_CHAR;
+        }
+        return VOK_MISSING_AT;
+    }
+    if (*p == '"') {
+        const char* q = p + 1;
+        for (; q < at && *q != '"'; ++q) {
+            auto c = static_cast<unsigned char>(*q);
+            if (c == '\\') c = static_cast<unsigned char>(*++q);
+            if (c < 32 || c > 126) return VOK_BAD_ADDRESS_CHAR;
+        }
+        if (q + 1 != at) return VOK_BAD_ADDRESS_CHAR;
+    } else {
+        for (const char* q = p; q < at; ++q) {
+            const auto c = static_cast<unsigned char>(*q);
+            if (c == '.') {
+                // Dots only between atoms.
+                if (q == p || q + 1 == at || q[1] == '.') return VOK_BAD_ADDRESS_CHAR;
+            } else if (!IsAtext(c)) {
+                return VOK_BAD_ADDRESS_CHAR;
+            }
+        }
+    }
+    const char* domain = at + 1;
+    if (*domain == '[') {
+        return close[-1] == ']' && IsAddressLiteral(domain + 1, close - 1) ? 1
+                                                                           : VOK_BAD_ADDRESS_CHAR;
+    }
+    for (const char* q = domain; q < close; ++q) {
+        if (!IsDomainChar(static_cast<unsigned char>(*q))) return VOK_BAD_ADDRESS_CHAR;
+    }
+    return 1;
+}
+
+// The '>' that closes the address opened at open: the first outside a
+// quoted local part, before the end of the item (stop); null when none.
+const char* CloseOf(const char* open, const char* stop) {
+    bool quoted = false;
+    for (const char* p = open + 1; p < stop; ++p) {
+        if (quoted) {
+            if (*p == '\\' && p + 1 < stop) {
+                ++p;
+            } else if (*p == '"') {
+                quoted = false;
+            }
+        } else if (*p == '"') {
+            quoted = true;
+        } else if (*p == '>') {
+            return p;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace
 
+const char* ListItemEnd(const char* text, char delimiter) {
+    bool quoted = false;
+    int angle = 0;
+    for (const char* p = text; *p; ++p) {
+        if (quoted) {
+            if (*p == '\\' && p[1]) {
+                ++p;
+            } else if (*p == '"') {
+                quoted = false;
+            }
+        } else if (*p == '"') {
+            quoted = true;
+        } else if (*p == '<') {
+            ++angle;
+        } else if (*p == '>') {
+            if (angle > 0) --angle;
+        } else if (*p == delimiter && delimiter && angle == 0) {
+            return p;
+        }
+    }
+    return text + TextLength(text);
+}
+
 const char* FindInItem(const char* text, char c) {
-    const char delimiter = LibrarySettings.AddressDelimiter;
-    for (const char* p = text; *p && *p != delimiter; ++p) {
-        if (*p == c) return p;
+    const char* stop = ListItemEnd(text, LibrarySettings.AddressDelimiter);
+    if (c == '>') {
+        const char* open = FindInItem(text, '<');
+        return open ? CloseOf(open, stop) : nullptr;
+    }
+    bool quoted = false;
+    for (const char* p = text; p < stop; ++p) {
+        if (quoted) {
+            if (*p == '\\' && p + 1 < stop) {
+                ++p;
+            } else if (*p == '"') {
+                quoted = false;
+            }
+        } else if (*p == '"') {
+            quoted = true;
+        } else if (*p == c) {
+            return p;
+        }
     }
     return nullptr;
 }
@@ -92,8 +246,9 @@ int NextVerifyItem(Channel* ch, uint32_t now) {
         ch->NextState = 0;
         return 0;
     }
-    char* cut = FindChar(ch->CurrentAddress, LibrarySettings.AddressDelimiter);
-    if (cut) {
+    char* cut =
+        const_cast<char*>(ListItemEnd(ch->CurrentAddress, LibrarySettings.AddressDelimiter));
+    if (*cut) {
         *cut = '\0';
         ch->ListCut = cut;
         ch->ListCursor = cut + 1;
@@ -158,8 +313,7 @@ extern "C" VOK_EXPORT int VOKAPI vokVerifyFormat(const char* address) {
     const char* close = FindInItem(address, '>');
     if (!close || close < open) return VOK_MISSING_GT;
     if (close == open + 1) return VOK_NULL_POINTER;
-    if (open[1] == '@' || close[-1] == '@') return VOK_EMPTY_ADDRESS;
-    return CheckAddressChars(open, close);
+    return CheckMailbox(open, close);
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokVerifyUser(int channel, const char* userList) {

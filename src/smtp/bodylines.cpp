@@ -67,9 +67,9 @@ void FormatDateLine(char* out) {
     // such as +0530 or -0330 is written as it is.
     char zone[6];
     FormatZone(t.utcOffsetMinutes, zone);
-    snprintf(out, 64, "Date: %s, %d %s %d %d:%02d:%02d %s", kDayNames[Wrap(t.dayOfWeek, 7)], t.day,
-             kMonthNames[t.month >= 1 && t.month <= 12 ? t.month - 1 : 0], t.year, t.hour, t.minute,
-             t.second, zone);
+    snprintf(out, 64, "Date: %s, %d %s %d %02d:%02d:%02d %s", kDayNames[Wrap(t.dayOfWeek, 7)],
+             t.day, kMonthNames[t.month >= 1 && t.month <= 12 ? t.month - 1 : 0], t.year, t.hour,
+             t.minute, t.second, zone);
 }
 
 void ResetTextReader(Channel* ch) {
@@ -84,7 +84,7 @@ void ResetTextReader(Channel* ch) {
 namespace {
 
 // The body reader proper; refillMark is the hard line limit, read once per
-// line by the line builder.
+// line by the line builder. -1 at the end of the source.
 int NextByte(Channel* ch, int refillMark) {
     char* const buffer = ch->TextBuffer;
     int pos = ch->TextPos;
@@ -138,8 +138,8 @@ int ReadTextByte(Channel* ch) {
 
 int ReadTextLine(Channel* ch, char* out) {
     if (!ch || !out) return -1;
-    const bool quoted = ch->BodyFormat != 0 && ch->BodyFormat != 2;
-    const bool wrap = ch->BodyFormat == 0;
+    const bool quoted = ch->BodyQuoted || (ch->BodyFormat != 0 && ch->BodyFormat != 2);
+    const bool wrap = ch->BodyFormat == 0 && !quoted;
     const bool pass8 = LibrarySettings.Pass8Bit != 0;
     // HTML is never wrapped, but it still breaks at the 998-character limit.
     const int hard = quoted ? (HardLimit() < kMaxQuotedLimit ? HardLimit() : kMaxQuotedLimit)

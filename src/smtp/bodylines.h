@@ -5,7 +5,7 @@ namespace vok {
 
 struct Channel;
 
-// "Date: Mon, 7 Dec 2026 5:01:52 +0100" from the local clock and zone.
+// "Date: Mon, 7 Dec 2026 05:01:52 +0100" from the local clock and zone.
 // out needs 64 bytes.
 void FormatDateLine(char* out);
 
@@ -25,10 +25,10 @@ int ReadTextByte(Channel* ch);
 // Builds the next line to send (no line end, NUL-terminated) into out (which
 // has kLineChars + 2 bytes; a line never takes more than 1000 of them).
 // BodyFormat 0 wraps plain text at the LineLength limits, 2 (HTML) only at
-// 998 characters, every other format writes quoted-printable with soft
-// breaks. A line that begins with '.' comes out with one more '.' in front
-// (SMTP transparency), and the length returned counts it: it is always the
-// number of characters in out. -1 when the body is over.
+// 998 characters, every other format (and any format while BodyQuoted is
+// set) writes quoted-printable with soft breaks. A line that begins with '.' comes out with one
+// more '.' in front (SMTP transparency), and the length returned counts it: it is always the number
+// of characters in out. -1 when the body is over.
 int ReadTextLine(Channel* ch, char* out);
 
 }  // namespace vok

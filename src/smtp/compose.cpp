@@ -1,6 +1,7 @@
 // Sending a message: the envelope (MAIL FROM, RCPT TO, DATA), the header
-// lines, the MIME parts (RFC 2045/2046, multipart/related per RFC 2387 for
-// HTML with inline images), the body line by line and each attachment as
+// lines, the MIME parts (RFC 2045/2046; multipart/related per RFC 2387 for
+// HTML with inline images; an HTML body with its plain-text alternative as
+// multipart/alternative), the body line by line and each attachment as
 // base64, one line per driver step, never assembled in memory.
 #include <atomic>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "frame/settings.h"
 #include "platform/platform.h"
 #include "smtp/bodylines.h"
+#include "smtp/header_text.h"
 #include "smtp/smtp.h"
 #include "vok32.h"
 
@@ -22,7 +24,7 @@ namespace vok {
 
 namespace {
 
-// Makes every HTML message's Message-ID unique within the library's life;
+// Makes every message's Message-ID unique within the library's life;
 // the tick count and the channel make it unique across restarts and
 // channels.
 std::atomic<uint32_t> MessageCounter{0};
@@ -34,53 +36,6 @@ constexpr int kAttachLineBytes = 57;
 // Attachment files are read in blocks of this many lines' worth.
 constexpr int kAttachBlock = kAttachLineBytes * 35;
 static_assert(kAttachBlock <= kLineChars, "the block fits the body reader's buffer");
-
-// Streams one line to the server through CommandLine, in as many sends as
-// it takes, so that a line longer than CommandLine goes out whole.
-class LineSender {
-  public:
-    LineSender(Channel* ch, bool stuffDots) : ch_(ch), stuff_(stuffDots) {}
-
-    // Adds at most maxChars characters of text.
-    void Put(const char* text, int maxChars = -1) {
-        if (!text) return;
-        for (int i = 0; text[i] && (maxChars < 0 || i < maxChars); ++i) {
-            if (used_ + 2 > kRoom) Flush();
-            char c = text[i];
-            if (stuff_ && lineStart_ && c == '.') buffer()[used_++] = '.';
-            buffer()[used_++] = c;
-            lineStart_ = c == '\n' || (c == '\r' && text[i + 1] != '\n');
-        }
-    }
-
-    // Ends the line with CR LF and sends what is left. Returns the bytes
-    // sent, or the first failed send's result.
-    int End() {
-        if (used_ + 2 > kRoom) Flush();
-        buffer()[used_++] = '\r';
-        buffer()[used_++] = '\n';
-        Flush();
-        return result_;
-    }
-
-  private:
-    static constexpr int kRoom = kLineChars + 2;
-    char* buffer() { return ch_->CommandLine; }
-
-    void Flush() {
-        if (used_ > 0 && result_ >= 0) {
-            int rc = SendData(ch_, buffer(), used_);
-            result_ = rc < 0 ? rc : result_ + rc;
-        }
-        used_ = 0;
-    }
-
-    Channel* ch_;
-    bool stuff_;
-    bool lineStart_ = true;
-    int used_ = 0;
-    int result_ = 0;
-};
 
 // A line of message data: header lines, boundaries and part headers.
 int SendDataLine(Channel* ch, const char* a, const char* b = nullptr, const char* c = nullptr) {
@@ -99,14 +54,45 @@ const char* TrackedText(const Channel* ch, int slot) {
     return GetBlock(ch->Chan * kSlotsPerChannel + slot);
 }
 
+// Layout flags of an HTML message with its plain-text alternative (RFC 2046
+// section 5.1.4): the alternative and the HTML in multipart/alternative,
+// the HTML with its inline images in multipart/related, all that inside
+// multipart/mixed when there are attachments besides.
+constexpr uint8_t kLayoutAlternative = 1;
+constexpr uint8_t kLayoutRelated = 2;
+constexpr uint8_t kLayoutMixed = 4;
+
 bool Multipart(const Channel* ch) {
     return ch->AttachList || ch->BodyFormat != 0;
+}
+
+// A message of one text part that still needs the MIME header lines: a
+// plain body that declares its charset.
+bool SinglePart(const Channel* ch) {
+    return !Multipart(ch) && ch->BodyCharset;
 }
 
 // The state after the Subject line (or where it would have been).
 int32_t AfterSubject(const Channel* ch) {
     if (ch->CcList) return 228;
-    return Multipart(ch) ? 229 : 233;
+    return Multipart(ch) || SinglePart(ch) ? 229 : 233;
+}
+
+// The boundary of a nested multipart: the message's own with a letter in
+// front, so that neither delimiter begins the other. out needs 32 bytes.
+void NestedBoundary(char letter, char* out) {
+    out[0] = letter;
+    CopyText(out + 1, Boundary, 29);
+}
+
+// The boundary of the multipart/alternative: the message's own when it is
+// the top level.
+void AlternativeBoundary(const Channel* ch, char* out) {
+    if (ch->Layout & kLayoutMixed) {
+        NestedBoundary('A', out);
+    } else {
+        CopyText(out, Boundary, 30);
+    }
 }
 
 // The name a reader sees for a path: what follows its last '/', '\' or ':'
@@ -132,11 +118,165 @@ const char* ImageType(const char* name) {
     int len = TextLength(name);
     if (len <= 4) return nullptr;
     const char* ext = name + len - 4;
-    if (SameText(ext, ".gif", 4)) return "Content-Type: Image/GIF; name=\"";
-    if (SameText(ext, ".bmp", 4)) return "Content-Type: Image/BMP; name=\"";
-    if (SameText(ext, ".tif", 4)) return "Content-Type: Image/TIFF; name=\"";
-    if (SameText(ext, ".jpg", 4)) return "Content-Type: Image/JPEG; name=\"";
+    if (SameText(ext, ".gif", 4)) return "Content-Type: Image/GIF;";
+    if (SameText(ext, ".bmp", 4)) return "Content-Type: Image/BMP;";
+    if (SameText(ext, ".tif", 4)) return "Content-Type: Image/TIFF;";
+    if (SameText(ext, ".jpg", 4)) return "Content-Type: Image/JPEG;";
     return nullptr;
+}
+
+// The Content-Type line of any other attachment, by the extension of its
+// shown name; application/octet-stream for what the table does not know.
+const char* AttachmentType(const char* name) {
+    static const struct {
+        const char* ext;
+        const char* line;
+    } kTypes[] = {
+        {"pdf", "Content-Type: application/pdf;"},
+        {"png", "Content-Type: image/png;"},
+        {"jpg", "Content-Type: image/jpeg;"},
+        {"jpeg", "Content-Type: image/jpeg;"},
+        {"gif", "Content-Type: image/gif;"},
+        {"bmp", "Content-Type: image/bmp;"},
+        {"tif", "Content-Type: image/tiff;"},
+        {"tiff", "Content-Type: image/tiff;"},
+        {"webp", "Content-Type: image/webp;"},
+        {"svg", "Content-Type: image/svg+xml;"},
+        {"ico", "Content-Type: image/vnd.microsoft.icon;"},
+        {"txt", "Content-Type: text/plain;"},
+        {"log", "Content-Type: text/plain;"},
+        {"csv", "Content-Type: text/csv;"},
+        {"htm", "Content-Type: text/html;"},
+        {"html", "Content-Type: text/html;"},
+        {"css", "Content-Type: text/css;"},
+        {"xml", "Content-Type: application/xml;"},
+        {"json", "Content-Type: application/json;"},
+        {"ics", "Content-Type: text/calendar;"},
+        {"vcf", "Content-Type: text/vcard;"},
+        {"eml", "Content-Type: message/rfc822;"},
+        {"rtf", "Content-Type: application/rtf;"},
+        {"zip", "Content-Type: application/zip;"},
+        {"gz", "Content-Type: application/gzip;"},
+        {"tgz", "Content-Type: application/gzip;"},
+        {"tar", "Content-Type: application/x-tar;"},
+        {"7z", "Content-Type: application/x-7z-compressed;"},
+        {"doc", "Content-Type: application/msword;"},
+        {"docx",
+         "Content-Type: "
+         "application/vnd.openxmlformats-officedocument.wordprocessingml.document;"},
+        {"xls", "Content-Type: application/vnd.ms-excel;"},
+        {"xlsx",
+         "Content-Type: application/vnd.openxmlformats-officedocument.spreadsheetml.sheet;"},
+        {"ppt", "Content-Type: application/vnd.ms-powerpoint;"},
+        {"pptx",
+         "Content-Type: "
+         "application/vnd.openxmlformats-officedocument.presentationml.presentation;"},
+        {"odt", "Content-Type: application/vnd.oasis.opendocument.text;"},
+        {"ods", "Content-Type: application/vnd.oasis.opendocument.spreadsheet;"},
+        {"mp3", "Content-Type: audio/mpeg;"},
+        {"wav", "Content-Type: audio/wav;"},
+        {"ogg", "Content-Type: audio/ogg;"},
+        {"mp4", "Content-Type: video/mp4;"},
+        {"mpeg", "Content-Type: video/mpeg;"},
+        {"mov", "Content-Type: video/quicktime;"},
+        {"avi", "Content-Type: video/x-msvideo;"},
+    };
+    const char* dot = nullptr;
+    for (const char* p = name; *p; ++p) {
+        if (*p == '.') dot = p;
+    }
+    if (dot && dot != name) {
+        const int len = TextLength(dot + 1);
+        for (const auto& t : kTypes) {
+            if (TextLength(t.ext) == len && SameText(dot + 1, t.ext, len)) return t.line;
+        }
+    }
+    return "Content-Type: application/octet-stream;";
+}
+
+// Whether the item (its delimiter already cut) goes out as an inline image.
+bool IsInlineImage(const Channel* ch, const char* item) {
+    return ch->InlineImages && ImageType(ShownName(item));
+}
+
+// Puts back the delimiters the walk cut out of the attachment list.
+void RestoreAttachCuts(Channel* ch) {
+    if (ch->AttachCut) *ch->AttachCut = LibrarySettings.AttachDelimiter;
+    if (ch->NameCut) *ch->NameCut = LibrarySettings.AttachNameDelimiter;
+    ch->AttachCut = ch->NameCut = nullptr;
+}
+
+// Cuts the next item of the current pass off the list at AttachRest and
+// makes it AttachList. False when the pass has no item left.
+bool NextAttachItem(Channel* ch) {
+    RestoreAttachCuts(ch);
+    const char delimiter = LibrarySettings.AttachDelimiter;
+    while (ch->AttachRest && *ch->AttachRest) {
+        char* item = ch->AttachRest;
+        char* cut = FindChar(item, delimiter);
+        ch->AttachRest = cut ? cut + 1 : item + TextLength(item);
+        if (cut) *cut = '\0';
+        const bool image = ch->AttachPass != 0 && IsInlineImage(ch, item);
+        if (ch->AttachPass == 0 || (ch->AttachPass == 1) == image) {
+            ch->AttachCut = cut;
+            ch->AttachList = item;
+            return true;
+        }
+        if (cut) *cut = delimiter;
+    }
+    return false;
+}
+
+// True when the caller's extra header lines hold a Message-ID of their own.
+bool HasMessageId(const char* headers) {
+    if (!headers) return false;
+    for (const char* p = headers; *p;) {
+        if (SameText(p, "Message-ID:", 11)) return true;
+        while (*p && *p != '\n') ++p;
+        if (*p) ++p;
+    }
+    return false;
+}
+
+int SendAddressField(Channel* ch, const char* name, const char* list, char delimiter) {
+    HeaderWriter field(ch, name);
+    field.AddressList(list, delimiter, ch->Charset);
+    return field.End();
+}
+
+// Quoted-printable (RFC 2045 section 6.7) of at most maxChars characters of
+// a text in memory, its CR LF pairs kept as line ends, in lines of at most
+// 76 characters.
+int SendQuotedText(Channel* ch, const char* text, int maxChars) {
+    LineSender line(ch, true);
+    int column = 0;
+    const int n = text ? TextLength(text) : 0;
+    const int end = n < maxChars ? n : maxChars;
+    for (int i = 0; i < end; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\r' && i + 1 < end && text[i + 1] == '\n') continue;
+        if (c == '\n') {
+            line.Put("\r\n");
+            column = 0;
+            continue;
+        }
+        // Blanks that end a line would be lost on the way (rule 3).
+        const bool lineEnd = i + 1 >= end || text[i + 1] == '\r' || text[i + 1] == '\n';
+        char piece[4] = {static_cast<char>(c), '\0', '\0', '\0'};
+        if ((c < 33 || c > 126 || c == '=') && !((c == ' ' || c == '\t') && !lineEnd)) {
+            piece[0] = '=';
+            piece[1] = kHexUpper[c >> 4];
+            piece[2] = kHexUpper[c & 15];
+        }
+        const int len = TextLength(piece);
+        if (column + len > 75) {
+            line.Put("=\r\n");
+            column = 0;
+        }
+        line.Put(piece);
+        column += len;
+    }
+    return line.End();
 }
 
 // Sends the next body line, built by the body reader into CommandLine.
@@ -193,7 +333,7 @@ int SendWhole(Channel* ch, bool stuffDots, const char* a, const char* b, const c
 
 void AbandonMessage(Channel* ch) {
     const int32_t s = ch->NextState;
-    const bool sending = (s >= 204 && s <= 265 && s != 258 && s != 259) || (s >= 400 && s <= 402);
+    const bool sending = (s >= 204 && s <= 265 && s != 258 && s != 259) || (s >= 400 && s <= 403);
     const bool verifying = s >= 270 && s <= 272;
     if (!sending && !verifying) return;
     if (sending) CloseMessageFile(ch);
@@ -234,8 +374,8 @@ int NextRecipient(Channel* ch, uint32_t now) {
     char* open = ch->ListCursor ? FindInItem(ch->ListCursor, '<') : nullptr;
     if (!open) return DriverError(ch, 0, VOK_EMPTY_ADDRESS);
     ch->CurrentAddress = open;
-    char* cut = FindChar(open, LibrarySettings.AddressDelimiter);
-    if (cut) {
+    char* cut = const_cast<char*>(ListItemEnd(open, LibrarySettings.AddressDelimiter));
+    if (*cut) {
         *cut = '\0';
         ch->ListCut = cut;
         ch->ListCursor = cut + 1;
@@ -295,16 +435,19 @@ int ReadDataReply(Channel* ch, uint32_t now) {
     int r = AwaitSmtpReply(ch);
     if (r <= 0) return r;
     ch->HoldSends = 1;  // the message data follows line by line
-    ch->NextState = ch->BodyFormat == 2 ? 220 : 221;
+    ch->NextState = 220;
     return 0;
 }
 
 // --- The header (RFC 5322) --------------------------------------------------------
 
-// Every HTML message refers to its parts as message-root.N; the message
-// itself needs an id of its own (RFC 5322 section 3.6.4), or receivers that
-// drop duplicates lose every message after the first.
+// Every message needs an id of its own (RFC 5322 section 3.6.4): some
+// receivers refuse mail without one, and those that drop duplicates lose
+// every message after the first. An id among the caller's own header lines
+// stands instead.
 int SendMessageId(Channel* ch, uint32_t now) {
+    ch->NextState = 221;
+    if (HasMessageId(TrackedText(ch, kSlotUserHeaders))) return 0;
     char domain[kNameChars + 2];
     SenderDomain(ch->FromAddress, domain, sizeof domain);
     char line[kNameChars + 96];
@@ -334,11 +477,11 @@ int SendDate(Channel* ch, uint32_t now) {
     return 0;
 }
 
-// Header lines go out whole, however long the lists: a cut line would
-// silently drop recipients from what the reader sees.
+// Header lines are folded, never cut: a cut line would silently drop
+// recipients from what the reader sees.
 int SendToHeader(Channel* ch, uint32_t now) {
     if (!LibrarySettings.HideToHeader) {
-        int rc = SendDataLine(ch, "To: ", ch->ToList);
+        int rc = SendAddressField(ch, "To: ", ch->ToList, LibrarySettings.AddressDelimiter);
         if (rc < 0) return WriteFailed(ch, rc);
         ReplyWait(ch, now);
     }
@@ -349,7 +492,7 @@ int SendToHeader(Channel* ch, uint32_t now) {
 int SendFromHeader(Channel* ch, uint32_t now) {
     (void)now;
     if (ch->FromAddress[0]) {
-        int rc = SendDataLine(ch, "From: ", ch->FromAddress);
+        int rc = SendAddressField(ch, "From: ", ch->FromAddress, '\0');
         if (rc < 0) return WriteFailed(ch, rc);
     }
     if (ch->ReplyTo[0]) {
@@ -362,7 +505,7 @@ int SendFromHeader(Channel* ch, uint32_t now) {
 
 int SendReplyToHeader(Channel* ch, uint32_t now) {
     (void)now;
-    int rc = SendDataLine(ch, "Reply-To: ", ch->ReplyTo);
+    int rc = SendAddressField(ch, "Reply-To: ", ch->ReplyTo, LibrarySettings.AddressDelimiter);
     if (rc < 0) return WriteFailed(ch, rc);
     ch->NextState = ch->SubjectText ? 227 : AfterSubject(ch);
     return 0;
@@ -372,7 +515,9 @@ int SendReplyToHeader(Channel* ch, uint32_t now) {
 // joined by CR LF, each of which is stuffed like any line of data.
 int SendSubject(Channel* ch, uint32_t now) {
     (void)now;
-    int rc = SendDataLine(ch, "Subject: ", ch->SubjectText);
+    HeaderWriter subject(ch, "Subject: ");
+    subject.Unstructured(ch->SubjectText, ch->Charset);
+    int rc = subject.End();
     if (rc < 0) return WriteFailed(ch, rc);
     const char* extra = TrackedText(ch, kSlotUserHeaders);
     // An empty line here would end the header early.
@@ -386,9 +531,9 @@ int SendSubject(Channel* ch, uint32_t now) {
 
 int SendCcHeader(Channel* ch, uint32_t now) {
     (void)now;
-    int rc = SendDataLine(ch, "CC: ", ch->CcList);
+    int rc = SendAddressField(ch, "CC: ", ch->CcList, LibrarySettings.AddressDelimiter);
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = Multipart(ch) ? 229 : 233;
+    ch->NextState = Multipart(ch) || SinglePart(ch) ? 229 : 233;
     return 0;
 }
 
@@ -396,7 +541,7 @@ int SendMimeVersion(Channel* ch, uint32_t now) {
     (void)now;
     int rc = SendDataLine(ch, "MIME-Version: 1.0");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 230;
+    ch->NextState = Multipart(ch) ? 230 : 231;
     return 0;
 }
 
@@ -404,7 +549,23 @@ int SendMultipartType(Channel* ch, uint32_t now) {
     (void)now;
     const char* type = ch->BodyFormat == 2 ? "Content-Type: multipart/related; boundary=\""
                                            : "Content-Type: multipart/mixed; boundary=\"";
+    if (ch->Layout) {
+        type = (ch->Layout & kLayoutMixed) ? "Content-Type: multipart/mixed; boundary=\""
+                                           : "Content-Type: multipart/alternative; boundary=\"";
+    }
     int rc = SendDataLine(ch, type, Boundary, "\"");
+    if (rc < 0) return WriteFailed(ch, rc);
+    ch->NextState = 233;
+    return 0;
+}
+
+// A plain body of one part that holds what 7-bit text cannot: its charset
+// and its encoding in the message's own header (RFC 2045 sections 5, 6).
+int SendSinglePartType(Channel* ch, uint32_t now) {
+    (void)now;
+    int rc =
+        SendWhole(ch, true, "Content-Type: text/plain; charset=", ch->Charset,
+                  "\r\nContent-Transfer-Encoding: ", ch->Body8Bit ? "8bit" : "quoted-printable");
     if (rc < 0) return WriteFailed(ch, rc);
     ch->NextState = 233;
     return 0;
@@ -424,13 +585,32 @@ int SendFirstBoundary(Channel* ch, uint32_t now) {
     (void)now;
     int rc = SendDataLine(ch, "--", Boundary);
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = TrackedText(ch, kSlotAlternateText) ? 400 : 235;
+    if (ch->Layout & kLayoutMixed) {
+        ch->NextState = 403;
+    } else {
+        ch->NextState = TrackedText(ch, kSlotAlternateText) ? 400 : 235;
+    }
+    return 0;
+}
+
+// The multipart/alternative as the first part of multipart/mixed.
+int SendAlternativeStart(Channel* ch, uint32_t now) {
+    (void)now;
+    char inner[32];
+    NestedBoundary('A', inner);
+    int rc = SendWhole(ch, true, "Content-Type: multipart/alternative; boundary=\"", inner,
+                       "\"\r\n\r\n--", inner);
+    if (rc < 0) return WriteFailed(ch, rc);
+    ch->AltOpen = 1;
+    ch->NextState = 400;
     return 0;
 }
 
 int SendAlternateHeader(Channel* ch, uint32_t now) {
     (void)now;
-    int rc = SendDataLine(ch, "Content-Type: text/plain\r\n");
+    int rc = ch->AltQuoted ? SendWhole(ch, true, "Content-Type: text/plain; charset=", ch->Charset,
+                                       "\r\nContent-Transfer-Encoding: quoted-printable\r\n")
+                           : SendDataLine(ch, "Content-Type: text/plain\r\n");
     if (rc < 0) return WriteFailed(ch, rc);
     ch->NextState = 401;
     return 0;
@@ -440,17 +620,39 @@ int SendAlternateHeader(Channel* ch, uint32_t now) {
 // characters; only a '.' that begins one of its lines is doubled.
 int SendAlternateText(Channel* ch, uint32_t now) {
     (void)now;
-    LineSender line(ch, true);
-    line.Put(TrackedText(ch, kSlotAlternateText), kLineChars);
-    int rc = line.End();
+    int rc;
+    if (ch->AltQuoted) {
+        rc = SendQuotedText(ch, TrackedText(ch, kSlotAlternateText), kLineChars);
+    } else {
+        LineSender line(ch, true);
+        line.Put(TrackedText(ch, kSlotAlternateText), kLineChars);
+        rc = line.End();
+    }
     if (rc < 0) return WriteFailed(ch, rc);
     ch->NextState = 402;
     return 0;
 }
 
+// Opens the HTML part; in multipart/related first when images go with it.
 int SendAlternateBoundary(Channel* ch, uint32_t now) {
     (void)now;
-    int rc = SendDataLine(ch, "--", Boundary);
+    char outer[32];
+    AlternativeBoundary(ch, outer);
+    int rc;
+    if (ch->Layout & kLayoutRelated) {
+        char inner[32];
+        NestedBoundary('R', inner);
+        LineSender line(ch, true);
+        line.Put("--");
+        line.Put(outer);
+        line.Put("\r\nContent-Type: multipart/related; boundary=\"");
+        line.Put(inner);
+        line.Put("\"\r\n\r\n--");
+        line.Put(inner);
+        rc = line.End();
+    } else {
+        rc = SendDataLine(ch, "--", outer);
+    }
     if (rc < 0) return WriteFailed(ch, rc);
     ch->NextState = 235;
     return 0;
@@ -477,10 +679,15 @@ int SendBodyType(Channel* ch, uint32_t now) {
         default:
             break;
     }
-    const bool quoted = ch->BodyFormat != 0 && ch->BodyFormat != 2;
-    int rc = SendDataLine(ch, type, quoted ? nullptr : "\r\n");
+    // Text of bytes outside US-ASCII says which charset they belong to
+    // (RFC 2045 section 5.1, RFC 2046 section 4.1.2).
+    const char* charset = ch->BodyCharset ? "; charset=" : nullptr;
+    const bool encoded =
+        ch->BodyQuoted || ch->Body8Bit || (ch->BodyFormat != 0 && ch->BodyFormat != 2);
+    int rc = SendWhole(ch, true, type, charset, charset ? ch->Charset : nullptr,
+                       encoded ? nullptr : "\r\n");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = quoted ? 236 : 238;
+    ch->NextState = encoded ? 236 : 238;
     return 0;
 }
 
@@ -489,6 +696,9 @@ int SendBodyEncoding(Channel* ch, uint32_t now) {
     const char* encoding = LibrarySettings.UseCustomEncoding
                                ? LibrarySettings.CustomEncoding
                                : "Content-Transfer-Encoding: quoted-printable";
+    // A plain or HTML body that the library chose to encode says what it did.
+    if (ch->Body8Bit) encoding = "Content-Transfer-Encoding: 8bit";
+    if (ch->BodyQuoted) encoding = "Content-Transfer-Encoding: quoted-printable";
     int rc = SendDataLine(ch, encoding, "\r\n");
     if (rc < 0) return WriteFailed(ch, rc);
     ch->NextState = 238;
@@ -555,39 +765,76 @@ int SendFileBodyLine(Channel* ch, uint32_t now) {
 
 // --- Attachments --------------------------------------------------------------------
 
+// Picks the next attachment of the pass and opens its part. When a pass has
+// none left, the multiparts it filled are closed: the images' related part
+// (and the alternative) before the attachments of multipart/mixed follow.
 int SendAttachBoundary(Channel* ch, uint32_t now) {
     (void)now;
-    int rc = SendDataLine(ch, "\r\n\r\n--", Boundary);
+    LineSender line(ch, true);
+    bool closed = false;
+    for (;;) {
+        if (ch->AttachPass == 2 && ch->AltOpen) {
+            char inner[32];
+            AlternativeBoundary(ch, inner);
+            line.Put(closed ? "\r\n--" : "\r\n\r\n--");
+            line.Put(inner);
+            line.Put("--");
+            ch->AltOpen = 0;
+            closed = true;
+        }
+        if (NextAttachItem(ch)) break;
+        if (ch->AttachPass != 1) {
+            ch->NextState = 251;
+            if (!closed) return 0;
+            int rc = line.End();
+            return rc < 0 ? WriteFailed(ch, rc) : 0;
+        }
+        char inner[32];
+        NestedBoundary('R', inner);
+        line.Put("\r\n\r\n--");
+        line.Put(inner);
+        line.Put("--");
+        closed = true;
+        if (!(ch->Layout & kLayoutMixed)) {
+            ch->NextState = 251;
+            int rc = line.End();
+            return rc < 0 ? WriteFailed(ch, rc) : 0;
+        }
+        // The other attachments: the list from its start once more.
+        ch->AttachPass = 2;
+        ch->AttachRest = ch->AttachStart;
+    }
+    char outer[32];
+    if (ch->AttachPass == 1) {
+        NestedBoundary('R', outer);
+    } else {
+        CopyText(outer, Boundary, 30);
+    }
+    line.Put(closed ? "\r\n--" : "\r\n\r\n--");
+    line.Put(outer);
+    int rc = line.End();
     if (rc < 0) return WriteFailed(ch, rc);
     ch->NextState = 261;
     return 0;
 }
 
-// Splits the next item off the list and sends the part's Content-Type; an
-// inline image also gets its Content-ID in the same send.
+// Sends the part's Content-Type, by the extension of the item's shown name;
+// an inline image also gets its Content-ID in the same send.
 int SendAttachType(Channel* ch, uint32_t now) {
     (void)now;
-    char* item = ch->AttachList;
-    char* cut = FindChar(item, LibrarySettings.AttachDelimiter);
-    if (cut) {
-        *cut = '\0';
-        ch->AttachRest = cut + 1;
-    } else {
-        ch->AttachRest = item + TextLength(item);
-    }
-    const char* shown = ShownName(item);
+    const char* shown = ShownName(ch->AttachList);
     const char* image = ch->InlineImages ? ImageType(shown) : nullptr;
     int rc;
     if (image) {
         ch->ImagePart = 1;
         ++ch->ContentIdCount;
         char contentId[48];
-        snprintf(contentId, sizeof contentId, "\"\r\nContent-ID: <message-root.%d>",
+        snprintf(contentId, sizeof contentId, "\r\nContent-ID: <message-root.%d>",
                  ch->ContentIdCount);
-        rc = SendDataLine(ch, image, shown, contentId);
+        rc = SendNameField(ch, image, "name", shown, ch->Charset, contentId);
     } else {
         ch->ImagePart = 0;
-        rc = SendDataLine(ch, "Content-Type: application/octet-stream; name=\"", shown, "\"");
+        rc = SendNameField(ch, AttachmentType(shown), "name", shown, ch->Charset, nullptr);
     }
     if (rc < 0) return WriteFailed(ch, rc);
     ch->NextState = 262;
@@ -603,9 +850,10 @@ int SendAttachEncoding(Channel* ch, uint32_t now) {
 }
 
 int SendAttachDisposition(Channel* ch, uint32_t now) {
-    const char* disposition = ch->ImagePart ? "Content-Disposition: inline; filename=\""
-                                            : "Content-Disposition: attachment; filename=\"";
-    int rc = SendDataLine(ch, disposition, ShownName(ch->AttachList), "\"\r\n");
+    const char* disposition =
+        ch->ImagePart ? "Content-Disposition: inline;" : "Content-Disposition: attachment;";
+    int rc =
+        SendNameField(ch, disposition, "filename", ShownName(ch->AttachList), ch->Charset, "\r\n");
     if (rc < 0) return WriteFailed(ch, rc);
     ch->NextTime = now;
     ch->NextState = 264;
@@ -616,7 +864,10 @@ int OpenAttachment(Channel* ch, uint32_t now) {
     (void)now;
     char* path = ch->AttachList;
     // The shown name has gone out; the item is now just the path.
-    if (char* named = FindChar(path, LibrarySettings.AttachNameDelimiter)) *named = '\0';
+    if (char* named = FindChar(path, LibrarySettings.AttachNameDelimiter)) {
+        *named = '\0';
+        ch->NameCut = named;
+    }
     LogFormat(ch, "Opening attachment [%s]\r\n", path);
     plat::FileHandle file = plat::FileOpenRead(path);
     if (file < 1) return DriverError(ch, 0, VOK_CANNOT_OPEN_FILE);
@@ -635,12 +886,8 @@ int SendAttachLine(Channel* ch, uint32_t now) {
     if (n > kAttachLineBytes) n = kAttachLineBytes;
     if (n <= 0) {
         CloseMessageFile(ch);
-        if (ch->AttachRest && *ch->AttachRest) {
-            ch->AttachList = ch->AttachRest;
-            ch->NextState = 260;
-        } else {
-            ch->NextState = 251;
-        }
+        const bool more = ch->AttachPass != 0 || (ch->AttachRest && *ch->AttachRest);
+        ch->NextState = more ? 260 : 251;
         return 0;
     }
     ch->AttachBytesRead += n;
@@ -704,6 +951,87 @@ int CheckList(Channel* ch, const char* list) {
     return HasLineBreak(list) ? VOK_BAD_ADDRESS_CHAR : 0;
 }
 
+// What a body holds beside printable US-ASCII and line ends.
+struct BodyBytes {
+    bool high = false;     // 128 and above
+    bool control = false;  // control characters (tab included) and DEL
+    bool nul = false;
+};
+
+void ScanBytes(const char* data, int n, BodyBytes* found) {
+    for (int i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(data[i]);
+        if (c >= 128) {
+            found->high = true;
+        } else if (c == 0) {
+            found->nul = true;
+        } else if ((c < 32 && c != '\r' && c != '\n') || c == 127) {
+            found->control = true;
+        }
+    }
+}
+
+// Reads the body once before the message starts, in the body reader's
+// buffer: its header must say how it is encoded. A file that cannot be
+// read is left for the body's own open to report.
+BodyBytes ScanBody(Channel* ch, const char* body) {
+    BodyBytes found;
+    if (body[0] != '@') {
+        ScanBytes(body, TextLength(body), &found);
+        return found;
+    }
+    plat::FileHandle file = plat::FileOpenRead(body + 1);
+    if (file < 1) return found;
+    for (;;) {
+        int32_t got = plat::FileRead(file, ch->TextBuffer, kLineChars);
+        if (got <= 0) break;
+        ScanBytes(ch->TextBuffer, got, &found);
+    }
+    plat::FileClose(file);
+    return found;
+}
+
+// Fixes how the body, the alternative text and the attachments go out.
+// Nothing the caller wrote is replaced: a plain or HTML body that holds
+// bytes 7-bit text may not carry goes out quoted-printable, or as 8bit
+// when Pass8Bit allows it and it holds no NUL (RFC 2045 section 2.8), and
+// says in which charset its bytes are.
+void PlanMessage(Channel* ch) {
+    ch->BodyQuoted = ch->BodyCharset = ch->Body8Bit = ch->AltQuoted = 0;
+    ch->Layout = ch->AltOpen = 0;
+    ch->AttachPass = 0;
+    ch->AttachStart = ch->AttachRest = ch->AttachList;
+    ch->AttachCut = ch->NameCut = nullptr;
+
+    const BodyBytes body = ScanBody(ch, ch->MessageText);
+    const int format = ch->BodyFormat;
+    if (format == 0 || format == 2) {
+        const bool pass8 = LibrarySettings.Pass8Bit != 0;
+        if (body.nul || (!pass8 && (body.high || body.control))) {
+            ch->BodyQuoted = ch->BodyCharset = 1;
+        } else if (pass8 && body.high) {
+            ch->Body8Bit = ch->BodyCharset = 1;
+        }
+    } else if (format != 4 && format != 9) {
+        ch->BodyCharset = body.high ? 1 : 0;
+    }
+    const char* alternative = TrackedText(ch, kSlotAlternateText);
+    ch->AltQuoted = HasHighBytes(alternative, kLineChars) ? 1 : 0;
+
+    if (format != 2 || !alternative) return;
+    ch->Layout = kLayoutAlternative;
+    // Which attachments are inline images, which are not.
+    for (char* item = ch->AttachList; item && *item;) {
+        char* cut = FindChar(item, LibrarySettings.AttachDelimiter);
+        if (cut) *cut = '\0';
+        ch->Layout |= IsInlineImage(ch, item) ? kLayoutRelated : kLayoutMixed;
+        if (!cut) break;
+        *cut = LibrarySettings.AttachDelimiter;
+        item = cut + 1;
+    }
+    if (ch->AttachList) ch->AttachPass = (ch->Layout & kLayoutRelated) ? 1 : 2;
+}
+
 }  // namespace
 
 extern "C" VOK_EXPORT int VOKAPI vokSendEmail(int channel, const char* to, const char* cc,
@@ -728,6 +1056,12 @@ extern "C" VOK_EXPORT int VOKAPI vokSendEmail(int channel, const char* to, const
     ch->MessageText = "";
 
     if (!to || !*to) return VOK_NO_RECIPIENT;
+    // A line break in a header's text would end its line and start a header
+    // line of the caller's making (RFC 5322 section 2.2).
+    if ((subject && HasLineBreak(subject)) || (attachments && HasLineBreak(attachments)) ||
+        HasLineBreak(ch->FromAddress) || HasLineBreak(ch->ReplyTo)) {
+        return VOK_BAD_ADDRESS_CHAR;
+    }
     if (int rc = CheckList(ch, to)) return rc;
     ch->ToList = AllocAndCopy(ch->Chan, kSlotTo, to);
     if (!ch->ToList) return VOK_NO_MEMORY;
@@ -746,6 +1080,7 @@ extern "C" VOK_EXPORT int VOKAPI vokSendEmail(int channel, const char* to, const
         return VOK_NO_MEMORY;
     }
     ch->MessageText = body ? body : "";
+    PlanMessage(ch);
 
     if (ch->AutoCall) LogText(ch, "*** Sending...\r\n");
     return StartOperation(ch, 204, true);

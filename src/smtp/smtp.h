@@ -10,8 +10,15 @@ struct Channel;
 
 // --- Addresses (address.cpp) ---------------------------------------------------
 
-// First occurrence of c in the first item of text (the item ends at the
-// AddressDelimiter or at the end of the text), or null.
+// The end of the list item that begins at text: the first delimiter outside
+// quoted strings and angle brackets (so that "Doe, John" <j@x> and
+// <"a,b"@x> stay whole), or the end of the text. A delimiter of '\0' makes
+// the whole text one item.
+const char* ListItemEnd(const char* text, char delimiter);
+
+// First occurrence of c outside quoted strings in the first item of text
+// (see ListItemEnd; the AddressDelimiter separates the items), or null. For
+// '>' it is the one that closes the item's first '<'.
 const char* FindInItem(const char* text, char c);
 inline char* FindInItem(char* text, char c) {
     return const_cast<char*>(FindInItem(static_cast<const char*>(text), c));
@@ -85,6 +92,7 @@ int SendSubject(Channel* ch, uint32_t now);            // 227
 int SendCcHeader(Channel* ch, uint32_t now);           // 228
 int SendMimeVersion(Channel* ch, uint32_t now);        // 229
 int SendMultipartType(Channel* ch, uint32_t now);      // 230
+int SendSinglePartType(Channel* ch, uint32_t now);     // 231
 int EndHeader(Channel* ch, uint32_t now);              // 233
 int SendFirstBoundary(Channel* ch, uint32_t now);      // 234
 int SendBodyType(Channel* ch, uint32_t now);           // 235
@@ -92,6 +100,7 @@ int SendBodyEncoding(Channel* ch, uint32_t now);       // 236
 int SendAlternateHeader(Channel* ch, uint32_t now);    // 400
 int SendAlternateText(Channel* ch, uint32_t now);      // 401
 int SendAlternateBoundary(Channel* ch, uint32_t now);  // 402
+int SendAlternativeStart(Channel* ch, uint32_t now);   // 403
 int StartBody(Channel* ch, uint32_t now);              // 238
 int StartMemoryBody(Channel* ch, uint32_t now);        // 240
 int SendMemoryBodyLine(Channel* ch, uint32_t now);     // 241

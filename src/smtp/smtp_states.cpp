@@ -45,6 +45,7 @@ const StateEntry kEntries[] = {
     {228, SendCcHeader},
     {229, SendMimeVersion},
     {230, SendMultipartType},
+    {231, SendSinglePartType},
     {233, EndHeader},
     // MIME parts before the body.
     {234, SendFirstBoundary},
@@ -74,6 +75,7 @@ const StateEntry kEntries[] = {
     {400, SendAlternateHeader},
     {401, SendAlternateText},
     {402, SendAlternateBoundary},
+    {403, SendAlternativeStart},
 };
 
 }  // namespace

@@ -112,7 +112,8 @@ class SmtpIntegration : public ::testing::TestWithParam<const char*> {
             Shell(std::string(kPython) + " " + Quote(std::string(kServers) + "/check_message.py") +
                   " --eml " + Quote(base + ".eml") + " --meta " + Quote(base + ".json") + " " +
                   args + " > " + Quote(out) + " 2>&1");
-        EXPECT_EQ(rc, 0) << "message " << n << ":\n" << ReadFile(out);
+        EXPECT_EQ(rc, 0) << "message " << n << ":\n"
+                         << ReadFile(out) << ReadFile(base + ".eml").substr(0, 4000);
     }
 };
 
@@ -154,6 +155,54 @@ TEST_P(SmtpIntegration, MessagesRoundTrip) {
     EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, "Page", html.c_str(),
                            dir.file("pixel.gif").c_str()),
               0);
+
+    // Text in UTF-8 everywhere a caller may put it, and a CC list of 60
+    // addresses written without a blank.
+    const std::string plain =
+        "H\xc3\xa4llo W\xc3\xb6rld \xe2\x80\x93 na\xc3\xafve caf\xc3\xa9 "
+        "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\r\n\ttabbed =\r\n";
+    WriteFile(dir.file("plain.txt"), plain);
+    WriteFile(dir.file("doc.pdf"), Bytes(3000, 9));
+    WriteFile(dir.file("table.csv"), "a,b\r\n1,2\r\n");
+    const std::string longName =
+        "\xc3\x9c"
+        "berweisung M\xc3\xa4rz 2026 \xe2\x80\x93 ein sehr langer Dateiname f\xc3\xbc"
+        "r die Buchhaltung.pdf";
+    std::string cc, ccArgs;
+    for (int i = 0; i < 60; ++i) {
+        cc += (i ? "," : "") + std::string("<r") + std::to_string(i) + "@example.net>";
+        ccArgs += " --rcpt r" + std::to_string(i) + "@example.net";
+    }
+    const std::string subject =
+        "Gr\xc3\xbc\xc3\x9f"
+        "e \xe2\x98\x95 and a subject long enough to need a fold or two "
+        "before it ends";
+    vokIntegerParam(0, VOK_BODY_FORMAT, 0);
+    vokClose(0);  // the stored alternative text goes with the session
+    ASSERT_EQ(vokSmtpConnect(0, "127.0.0.1", "Ann Example <ann@example.com>", nullptr), 0);
+    vokStringParam(0, VOK_FROM_ADDRESS, "J\xc3\xb6rg M\xc3\xbcller <ann@example.com>");
+    EXPECT_EQ(
+        vokSendEmail(0, "\"Doe, John\" <bob@example.org>, Zo\xc3\xab <zoe@example.org>", cc.c_str(),
+                     nullptr, subject.c_str(), plain.c_str(),
+                     (dir.file("doc.pdf") + "|" + longName + "," + dir.file("table.csv")).c_str()),
+        0);
+
+    // 8-bit HTML with its alternative, an inline image and an attachment.
+    const std::string page8 =
+        "<p>Gr\xc3\xbc\xc3\x9f"
+        "e <img src=\"cid:message-root.1\"></p>";
+    const std::string alt8 =
+        "Gr\xc3\xbc\xc3\x9f"
+        "e in plain words";
+    WriteFile(dir.file("page8.html"), page8);
+    WriteFile(dir.file("alt8.txt"), alt8);
+    vokIntegerParam(0, VOK_PASS_8BIT, 1);
+    vokIntegerParam(0, VOK_BODY_FORMAT, 2);
+    vokStringParam(0, VOK_FROM_ADDRESS, "Ann Example <ann@example.com>");
+    vokStringParam(0, VOK_ALTERNATE_TEXT, alt8.c_str());
+    EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, "8bit", page8.c_str(),
+                           (dir.file("pixel.gif") + "," + dir.file("doc.pdf")).c_str()),
+              0);
     EXPECT_EQ(vokClose(0), 0);
 
     const std::string common = " --mechanism " + mechanism +
@@ -172,10 +221,34 @@ TEST_P(SmtpIntegration, MessagesRoundTrip) {
               Quote("application/octet-stream|attachment|payload.bin||" + dir.file("big.bin")));
     Check(srv, 2,
           common +
-              " --rcpt bob@example.org --header 'Subject: Page' --type multipart/related"
-              " --part " +
+              " --rcpt bob@example.org --header 'Subject: Page' --type multipart/alternative"
+              " --structure "
+              "'multipart/alternative(text/plain,multipart/related(text/html,image/gif))'"
+              " --attachments '' --plain " +
+              Quote(dir.file("alt.txt")) + " --html " + Quote(dir.file("page.html")) + " --part " +
               Quote("text/plain||||" + dir.file("alt.txt")) + " --part " +
               Quote("text/html||||" + dir.file("page.html")) + " --part " + Quote(image));
+    Check(srv, 3,
+          " --mechanism " + mechanism + " --mail-from ann@example.com --rcpt bob@example.org" +
+              " --rcpt zoe@example.org" + ccArgs + " --header " +
+              Quote("From: J\xc3\xb6rg M\xc3\xbcller <ann@example.com>") + " --header " +
+              Quote("To: \"Doe, John\" <bob@example.org>, Zo\xc3\xab <zoe@example.org>") +
+              " --header " + Quote("Subject: " + subject) +
+              " --type multipart/mixed --attachments " + Quote(longName + "/table.csv") +
+              " --plain " + Quote(dir.file("plain.txt")) + " --part " +
+              Quote("text/plain||||" + dir.file("plain.txt")) + " --part " +
+              Quote("application/pdf|attachment|" + longName + "||" + dir.file("doc.pdf")) +
+              " --part " + Quote("text/csv|attachment|table.csv||" + dir.file("table.csv")));
+    Check(srv, 4,
+          common +
+              " --rcpt bob@example.org --header 'Subject: 8bit' --type multipart/mixed"
+              " --structure 'multipart/mixed(multipart/alternative(text/plain,"
+              "multipart/related(text/html,image/gif)),application/pdf)'"
+              " --attachments doc.pdf --plain " +
+              Quote(dir.file("alt8.txt")) + " --html " + Quote(dir.file("page8.html")) +
+              " --part " + Quote("text/plain||||" + dir.file("alt8.txt")) + " --part " +
+              Quote("text/html||||" + dir.file("page8.html")) + " --part " + Quote(image) +
+              " --part " + Quote("application/pdf|attachment|doc.pdf||" + dir.file("doc.pdf")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Auth, SmtpIntegration, ::testing::Values("CRAM-MD5", "LOGIN", "PLAIN"),

@@ -8,11 +8,17 @@ wrong and exits 1, or prints OK and exits 0.
 
 A part is given as TYPE|DISPOSITION|FILENAME|CONTENT-ID|FILE, empty fields
 meaning "none": text parts are compared as text (line ends and trailing
-blank lines aside), every other part byte for byte.
+blank lines aside), every other part byte for byte. The parts are the leaves
+of the MIME tree in order, nested multiparts walked through.
+
+Every message must have a Message-ID, no line over 998 characters, no
+header field the test does not expect among the --absent names, and every
+cid: reference of its HTML must name a part's Content-ID.
 """
 import argparse
 import email
 import json
+import re
 import sys
 from email import policy
 
@@ -55,6 +61,12 @@ def check_part(index, part, want):
             problems.append(where + ": bytes differ from " + path)
 
 
+def structure(part):
+    if not part.is_multipart():
+        return part.get_content_type()
+    return "%s(%s)" % (part.get_content_type(), ",".join(structure(p) for p in part.iter_parts()))
+
+
 def main():
     p = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     p.add_argument("--eml", required=True)
@@ -67,6 +79,12 @@ def main():
                    help="text that must appear in no header field (a BCC address)")
     p.add_argument("--type", required=True, help="the top-level content type")
     p.add_argument("--part", action="append", default=[])
+    p.add_argument("--structure", help="content types as nested lists, e.g. a(b,c(d))")
+    p.add_argument("--plain", help="file get_body(('plain',)) must match")
+    p.add_argument("--html", help="file get_body(('html',)) must match")
+    p.add_argument("--attachments",
+                   help="filenames of iter_attachments() in order, '/'-separated ('' for none)")
+    p.add_argument("--absent", action="append", default=[], help="a header field that must not be")
     a = p.parse_args()
 
     with open(a.meta) as f:
@@ -76,9 +94,17 @@ def main():
     expect("RCPT TO", meta["rcpt_tos"], a.rcpt)
 
     with open(a.eml, "rb") as f:
-        msg = email.message_from_bytes(f.read(), policy=policy.default)
+        raw = f.read()
+    msg = email.message_from_bytes(raw, policy=policy.default)
     if msg.defects:
         problems.append("message defects: %r" % msg.defects)
+    for line in raw.split(b"\n"):
+        if len(line.rstrip(b"\r")) > 998:
+            problems.append("a line of %d characters" % len(line))
+    if not re.fullmatch(r"<[^<>@\s]+@[^<>@\s]+>", str(msg.get("Message-ID", ""))):
+        problems.append("Message-ID: %r" % msg.get("Message-ID"))
+    for name in a.absent:
+        expect(name, msg.get(name), None)
     for h in a.header:
         name, _, value = h.partition(": ")
         expect(name, str(msg.get(name)), value)
@@ -88,7 +114,23 @@ def main():
             if hidden in str(value):
                 problems.append("%r shows in the %s header" % (hidden, name))
     expect("Content-Type", msg.get_content_type(), a.type)
-    parts = list(msg.iter_parts()) if msg.is_multipart() else [msg]
+    if a.structure:
+        expect("structure", structure(msg), a.structure)
+    for kind, path in (("plain", a.plain), ("html", a.html)):
+        if path:
+            body = msg.get_body((kind,))
+            with open(path, "rb") as f:
+                want = text_of(f.read().decode("utf-8"))
+            expect("get_body " + kind, body and text_of(body.get_content()), want)
+    if a.attachments is not None:
+        names = [part.get_filename() for part in msg.iter_attachments()]
+        expect("iter_attachments", names, a.attachments.split("/") if a.attachments else [])
+    ids = {part.get("Content-ID") for part in msg.walk()}
+    html = msg.get_body(("html",))
+    for cid in re.findall(r'cid:([^"\'>\s]+)', html.get_content() if html else ""):
+        if "<%s>" % cid not in ids:
+            problems.append("cid:%s names no part" % cid)
+    parts = [part for part in msg.walk() if not part.is_multipart()]
     expect("number of parts", len(parts), len(a.part))
     for i, (part, want) in enumerate(zip(parts, a.part)):
         check_part(i, part, want)

@@ -181,13 +181,13 @@ class VerifyOffline(unittest.TestCase):
         self.assertEqual(status, 0)
         self.assertEqual(out.count("valid    "), 3)
 
-        status, out, _ = run("verify", "ann@example.com", "joe.example.com", "joe+tag@example.com",
+        status, out, _ = run("verify", "ann@example.com", "joe.example.com", "jo(e@example.com",
                              "joe@host@example.com", "<>")
         self.assertEqual(status, 3)
         lines = out.splitlines()
         self.assertEqual(lines[0], "valid    ann@example.com")
         self.assertEqual(lines[1], "invalid  joe.example.com: Missing '@' character in email address. (-39)")
-        self.assertEqual(lines[2], "invalid  joe+tag@example.com: Bad character in email address. (-32)")
+        self.assertEqual(lines[2], "invalid  jo(e@example.com: Bad character in email address. (-32)")
         self.assertEqual(lines[3], "invalid  joe@host@example.com: Too many '@' symbols in email address. (-53)")
         self.assertEqual(lines[4], "invalid  <>: Unexpected NULL pointer. (-47)")
 

@@ -81,11 +81,14 @@ class SendAndFetch(unittest.TestCase):
                  "--mail-from", "sender@example.com",
                  "--rcpt", "ann@example.com", "--rcpt", "hidden@example.com",
                  "--header", "Subject: Figures", "--hidden", "hidden@example.com",
-                 "--type", "multipart/related",
+                 "--type", "multipart/mixed",
+                 "--structure", "multipart/mixed(multipart/alternative(text/plain,text/html),"
+                 "application/octet-stream,text/csv)",
+                 "--plain", alt, "--html", self.html, "--attachments", "data.bin/figures.csv",
                  "--part", "text/plain||||" + alt,
                  "--part", "text/html||||" + self.html,
                  "--part", "application/octet-stream|attachment|data.bin||" + self.blob,
-                 "--part", "application/octet-stream|attachment|figures.csv||" + self.csv],
+                 "--part", "text/csv|attachment|figures.csv||" + self.csv],
                 stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
             self.assertEqual(check.returncode, 0, check.stdout.decode())
 
