@@ -431,10 +431,27 @@ TEST_F(Smtp, LongHeaderFieldsAreFolded) {
     Greet(srv);
     Envelope(srv, each);
     Envelope(srv, each);
+    Envelope(srv, {"<a@x.com>"});
     ASSERT_EQ(Connect(srv), 0);
     EXPECT_EQ(vokSendEmail(0, spaced.c_str(), "", "", words.c_str(), "x", ""), 0);
     EXPECT_EQ(vokSendEmail(0, packed.c_str(), "", "", run.c_str(), "x", ""), 0);
+    // Attachment names in a charset with a long name of its own, folded in
+    // the part headers too.
+    WriteFile(dir.file("a.bin"), "a");
+    std::string names;
+    for (const char* ext : {".docx", ".pdf"}) {
+        names += (names.empty() ? "" : ",") + dir.file("a.bin") + "|" + std::string(5, '\xdc') +
+                 " berweisung f\xfcr die Buchhaltung im M\xe4rz" + ext;
+    }
+    ASSERT_GT(vokStringParam(0, VOK_CHARSET, "x-windows-extended-charset-name-1252"), 0);
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "x", names.c_str()), 0);
     ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    const std::string parts = Data(srv, 2);
+    for (size_t at = 0, end; at < parts.size(); at = end + 2) {
+        end = parts.find("\r\n", at);
+        EXPECT_LE(end - at, 78u) << parts.substr(at, end - at);
+    }
+    EXPECT_TRUE(Contains(parts, "filename*1*=")) << parts;
 
     for (size_t m = 0; m < 2; ++m) {
         std::string head = Data(srv, m);

@@ -188,7 +188,7 @@ void HeaderWriter::Unstructured(const char* text, const char* charset) {
 }
 
 void HeaderWriter::EncodedWords(const char* blank, int blankLen0, const char* text, int n,
-                                const char* charset) {
+                                const char* charset, const char* prefix, int follow) {
     char cs[kMaxCharsetChars + 2];
     CopyText(cs, charset && *charset ? charset : "utf-8", kMaxCharsetChars);
     const bool utf8 = IsUtf8(cs);
@@ -202,14 +202,18 @@ void HeaderWriter::EncodedWords(const char* blank, int blankLen0, const char* te
     bool first = true;
     for (int pos = 0; pos < n;) {
         const int blankLen = first ? blankLen0 : 1;
+        const int prefixLen = first ? TextLength(prefix) : 0;
         int budget = kMaxWordChars;
-        // A word that fits the rest of this line saves a fold.
-        const int room = Room() - blankLen;
+        // On a line of its own the word must fit too, and a word that fits
+        // the rest of this line saves a fold.
+        const int fresh = kFoldAt - blankLen - prefixLen - follow;
+        if (fresh < budget && fresh >= overhead + 12) budget = fresh;
+        const int room = Room() - blankLen - prefixLen - follow;
         if (room < budget && room >= overhead + 12) budget = room;
         const int payload = budget - overhead;
 
-        char word[kMaxWordChars + kMaxCharsetChars + 16];
-        int len = 0;
+        char word[kMaxWordChars + kMaxCharsetChars + 40];
+        int len = first ? CopyText(word, prefix, 24) : 0;
         word[len++] = '=';
         word[len++] = '?';
         len += CopyText(word + len, cs, kMaxCharsetChars);
@@ -319,8 +323,14 @@ void HeaderWriter::AddressList(const char* list, char delimiter, const char* cha
 
 int SendNameField(Channel* ch, const char* head, const char* param, const char* name,
                   const char* charset, const char* tail) {
+    // The field's name, then its value, which may go on a line of its own.
     HeaderWriter field(ch, "");
-    field.Piece("", 0, head, TextLength(head));
+    const char* colon = FindChar(head, ':');
+    const int nameLen = colon ? static_cast<int>(colon - head) + 1 : 0;
+    field.Piece("", 0, head, nameLen);
+    const char* value = head + nameLen;
+    const int blank = *value == ' ' ? 1 : 0;
+    field.Piece(value, blank, value + blank, TextLength(value + blank));
     const bool extended = NeedsEncoding(name);
     if (!extended) {
         // A quoted string (RFC 2045 section 5.1), '"' and '\' escaped.
@@ -354,8 +364,7 @@ int SendNameField(Channel* ch, const char* head, const char* param, const char* 
         prefix[len++] = '=';
         prefix[len++] = '"';
         prefix[len] = '\0';
-        field.Piece(" ", 1, prefix, len);
-        field.EncodedWords("", 0, name, TextLength(name), charset);
+        field.EncodedWords(" ", 1, name, TextLength(name), charset, prefix, 1);
         field.Piece("", 0, "\"", 1);
     } else {
         // RFC 2231 sections 3 and 4: filename*=cs''%XX..., in sections of
@@ -368,7 +377,7 @@ int SendNameField(Channel* ch, const char* head, const char* param, const char* 
         int total = 0;
         for (int i = 0; i < n; ++i) total += IsAttributeChar(in[i]) ? 1 : 3;
         const int chunk = 60;
-        const bool single = total + TextLength(cs) <= chunk;
+        const bool single = total + TextLength(cs) + 2 <= chunk;
         int section = 0;
         for (int pos = 0; pos < n || section == 0;) {
             char piece[kMaxCharsetChars + 96];
@@ -383,12 +392,15 @@ int SendNameField(Channel* ch, const char* head, const char* param, const char* 
                 piece[len++] = '\'';
                 piece[len++] = '\'';
             }
-            int used = 0;
+            // The first section carries the charset too.
+            int used = section == 0 ? TextLength(cs) + 2 : 0;
+            bool took = false;
             while (pos < n) {
                 const int unit = UnitLength(in + pos, n - pos, utf8);
                 int cost = 0;
                 for (int k = 0; k < unit; ++k) cost += IsAttributeChar(in[pos + k]) ? 1 : 3;
-                if (!single && used > 0 && used + cost > chunk) break;
+                if (!single && took && used + cost > chunk) break;
+                took = true;
                 for (int k = 0; k < unit; ++k) {
                     const unsigned char c = in[pos + k];
                     if (IsAttributeChar(c)) {

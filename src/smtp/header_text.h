@@ -67,8 +67,11 @@ class HeaderWriter {
     // n bytes of text as encoded words in charset, the first one after the
     // blankLen characters of blank (RFC 2047 "phrase" rules, so that they
     // may stand in a display name too).
-    void EncodedWords(const char* blank, int blankLen, const char* text, int n,
-                      const char* charset);
+    // prefix goes right in front of the first word (name=" of a parameter);
+    // follow characters are kept free behind a word fitted to a line (for
+    // the closing quote after the last one).
+    void EncodedWords(const char* blank, int blankLen, const char* text, int n, const char* charset,
+                      const char* prefix = "", int follow = 0);
 
     // The characters left on the current line before it reaches 78.
     int Room() const { return kFoldAt - column_; }
