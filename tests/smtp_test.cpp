@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <random>
 #if !defined(_WIN32)
 #include <sys/stat.h>
 #endif
@@ -479,6 +480,49 @@ TEST_F(Smtp, LongHeaderFieldsAreFolded) {
             std::string subject = std::regex_replace(
                 fields["Subject"], std::regex(" ?=\\?utf-8\\?Q\\?(s+)\\?="), "$1");
             EXPECT_EQ(subject, run);
+        }
+    }
+}
+
+// Whatever bytes the caller's header texts hold (line breaks aside), no
+// line of the message passes 998 characters.
+TEST_F(Smtp, HostileHeaderTextKeepsLinesShort) {
+    std::mt19937 gen(11);
+    auto text = [&gen](size_t n) {
+        std::string s;
+        for (size_t i = 0; i < n; ++i) {
+            char c = static_cast<char>(1 + gen() % 255);
+            s += (c == '\r' || c == '\n') ? ' ' : c;
+        }
+        return s;
+    };
+    WriteFile(dir.file("a.bin"), "a");
+    ScriptServer srv;
+    Greet(srv);
+    const int kMessages = 6;
+    for (int i = 0; i < kMessages; ++i) Envelope(srv, {"<a@x.com>", "<b@x.com>"});
+    ASSERT_EQ(Connect(srv), 0);
+    for (int i = 0; i < kMessages; ++i) {
+        const size_t n = i % 2 ? 3000 : 200;
+        std::string name = text(n), to;
+        name.erase(std::remove_if(name.begin(), name.end(),
+                                  [](char c) { return c == '<' || c == '"' || c == ','; }),
+                   name.end());
+        to = name + " <a@x.com>, \"" + name.substr(0, 50) + "\" <b@x.com>";
+        std::string attach = dir.file("a.bin") + "|" + text(n);
+        attach.erase(std::remove(attach.begin(), attach.end(), ','), attach.end());
+        vokIntegerParam(0, VOK_BODY_FORMAT, i % 3);
+        EXPECT_EQ(
+            vokSendEmail(0, to.c_str(), "", "", text(n).c_str(), text(n).c_str(), attach.c_str()),
+            0);
+    }
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    for (int i = 0; i < kMessages; ++i) {
+        const std::string data = srv.Block(static_cast<size_t>(i));
+        for (size_t at = 0, end; at < data.size(); at = end + 2) {
+            end = data.find("\r\n", at);
+            ASSERT_NE(end, std::string::npos);
+            EXPECT_LE(end - at, 998u) << i;
         }
     }
 }

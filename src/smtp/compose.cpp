@@ -448,8 +448,10 @@ int ReadDataReply(Channel* ch, uint32_t now) {
 int SendMessageId(Channel* ch, uint32_t now) {
     ch->NextState = 221;
     if (HasMessageId(TrackedText(ch, kSlotUserHeaders))) return 0;
+    // The domain of the address itself: a display name may hold an '@'.
     char domain[kNameChars + 2];
-    SenderDomain(ch->FromAddress, domain, sizeof domain);
+    const char* open = FindChar(ch->FromAddress, '<');
+    SenderDomain(open ? open : ch->FromAddress, domain, sizeof domain);
     char line[kNameChars + 96];
     snprintf(line, sizeof line, "Message-ID: <message-root.%u.%d.%u@%s>",
              static_cast<unsigned>(now), ch->Chan, static_cast<unsigned>(++MessageCounter), domain);
