@@ -89,6 +89,24 @@ TEST(PlatformFiles, PathSeparators) {
     EXPECT_FALSE(plat::IsPathSeparator('\0'));
 }
 
+// --- Text --------------------------------------------------------------------
+
+TEST(PlatformText, DefaultCharsetIsNamedAndBounded) {
+    char name[48];
+    plat::DefaultCharset(name, sizeof name);
+#ifdef _WIN32
+    // The ANSI code page: "windows-1252" on most systems, Wine's included.
+    EXPECT_GT(strlen(name), 2u) << name;
+    EXPECT_EQ(std::string(name).find(' '), std::string::npos);
+#else
+    EXPECT_STREQ(name, "utf-8");
+#endif
+    char small[4] = {'#', '#', '#', '#'};
+    plat::DefaultCharset(small, 3);
+    EXPECT_EQ(strlen(small), 2u);
+    EXPECT_EQ(small[3], '#');
+}
+
 // --- Time -------------------------------------------------------------------
 
 TEST(PlatformTime, TicksAdvanceAcrossASleep) {
