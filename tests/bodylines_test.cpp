@@ -36,6 +36,8 @@ class BodyLines : public ::testing::Test {
     }
 
     void FromFile(const std::string& bytes, int format) {
+        // Windows cannot rewrite a file that is still open.
+        if (file_ > 0) plat::FileClose(file_);
         WriteFile(dir_.file("body.txt"), bytes);
         file_ = plat::FileOpenRead(dir_.file("body.txt").c_str());
         ASSERT_GT(file_, 0);

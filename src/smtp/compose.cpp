@@ -973,6 +973,18 @@ void ScanBytes(const char* data, int n, BodyBytes* found) {
     }
 }
 
+// True when the first kLineChars characters of text (the part of an
+// alternative text that goes out) hold a line over 998 characters, which
+// RFC 5322 section 2.1.1 forbids: such a text goes out quoted-printable.
+bool HasLongLine(const char* text) {
+    int run = 0;
+    for (int i = 0; text && text[i] && i < kLineChars; ++i) {
+        run = (text[i] == '\r' || text[i] == '\n') ? 0 : run + 1;
+        if (run > 998) return true;
+    }
+    return false;
+}
+
 // Reads the body once before the message starts, in the body reader's
 // buffer: its header must say how it is encoded. A file that cannot be
 // read is left for the body's own open to report.
@@ -1018,7 +1030,7 @@ void PlanMessage(Channel* ch) {
         ch->BodyCharset = body.high ? 1 : 0;
     }
     const char* alternative = TrackedText(ch, kSlotAlternateText);
-    ch->AltQuoted = HasHighBytes(alternative, kLineChars) ? 1 : 0;
+    ch->AltQuoted = HasHighBytes(alternative, kLineChars) || HasLongLine(alternative) ? 1 : 0;
 
     if (format != 2 || !alternative) return;
     ch->Layout = kLayoutAlternative;
