@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -213,6 +214,11 @@ struct Case {
     int at;
     Fault fault;
 };
+
+// What ctest shows beside each case's name.
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << "exchange " << c.at << ", " << kFaultNames[static_cast<int>(c.fault)];
+}
 
 Session MakeSession(Kind kind, const std::string& folder) {
     switch (kind) {

@@ -581,6 +581,8 @@ TEST_F(Smtp, RecipientWalk) {
 // line of the caller's. Either is refused before anything goes out.
 TEST_F(Smtp, LineBreaksAreRefusedBeforeSending) {
     EXPECT_EQ(vokSmtpConnect(0, "127.0.0.1", "<a@b.com>\r\nRSET", nullptr), VOK_BAD_ADDRESS_CHAR);
+    EXPECT_EQ(vokSmtpConnect(0, "127.0.0.1", "<a@b.com>", "<r@b.com>\nX-Injected: yes"),
+              VOK_BAD_ADDRESS_CHAR);
     WriteFile(dir.file("a.txt"), "a");
     const std::string badName = dir.file("a.txt") + "|x\r\nX-Injected: yes";
     ScriptServer srv;

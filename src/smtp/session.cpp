@@ -244,6 +244,9 @@ extern "C" VOK_EXPORT int VOKAPI vokSmtpConnect(int channel, const char* server,
     if (!server) return VOK_SERVER_NOT_SPECIFIED;
     if (!from) return VOK_FROM_NULL;
     if (!CheckServerName(server)) return VOK_BAD_SERVER_NAME;
+    // The Reply-To goes into the header: a line break would start a header
+    // line of its own.
+    if (replyTo && HasLineBreak(replyTo)) return VOK_BAD_ADDRESS_CHAR;
     if (replyTo && *replyTo) {
         CopyText(ch->ReplyTo, replyTo, kNameChars);
     } else {
