@@ -12,10 +12,6 @@
 #include <string>
 #include <vector>
 
-#if defined(__linux__)
-#include <dirent.h>
-#endif
-
 #include "frame/settings.h"
 #include "helpers.h"
 #include "script_server.h"
@@ -290,19 +286,6 @@ void Script(ScriptServer& srv, const Session& s, int at, const Fault* fault) {
     srv.AwaitClose();
 }
 
-int OpenDescriptors() {
-#if defined(__linux__)
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d)) ++n;
-        closedir(d);
-    }
-    return n;
-#else
-    return 0;
-#endif
-}
-
 class FaultInjection : public ::testing::TestWithParam<Case> {
   protected:
     TempDir dir;
@@ -338,7 +321,7 @@ class FaultInjection : public ::testing::TestWithParam<Case> {
 TEST_P(FaultInjection, FailsThatStepOnlyAndRecovers) {
     const Case c = GetParam();
     const Session s = MakeSession(c.kind, dir.path());
-    const int before = OpenDescriptors();
+    const int before = vok_test::OpenDescriptors();
     {
         ScriptServer srv;
         Script(srv, s, c.at, &c.fault);
@@ -366,7 +349,7 @@ TEST_P(FaultInjection, FailsThatStepOnlyAndRecovers) {
         vokAbort(0);
         srv.Finish(5000);
     }
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(vok_test::OpenDescriptors(), before);
 
     // The channel is as good as new.
     ScriptServer again;

@@ -1,6 +1,9 @@
 #include "helpers.h"
 
 #include <time.h>
+#if defined(__linux__)
+#include <dirent.h>
+#endif
 
 #include <filesystem>
 #include <random>
@@ -25,6 +28,19 @@ double CpuSeconds() {
     timespec ts{};
     if (clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts) != 0) return 0;
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+int OpenDescriptors() {
+#if defined(__linux__)
+    int n = 0;
+    if (DIR* d = opendir("/proc/self/fd")) {
+        while (readdir(d)) ++n;
+        closedir(d);
+    }
+    return n;
+#else
+    return 0;
+#endif
 }
 
 TempDir::~TempDir() {

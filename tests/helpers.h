@@ -42,6 +42,10 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
 // answers it with wall-clock time.
 double CpuSeconds();
 
+// How many descriptors this process has open (Linux; 0 elsewhere), for
+// checks that nothing leaks.
+int OpenDescriptors();
+
 // A plain reference encoder (RFC 4648) for building expected wire text.
 inline std::string Base64(const std::string& in) {
     static const char kAlphabet[] =

@@ -9,10 +9,6 @@
 #include <thread>
 #include <vector>
 
-#if defined(__linux__)
-#include <dirent.h>
-#endif
-
 #include "frame/settings.h"
 #include "helpers.h"
 #include "script_server.h"
@@ -24,19 +20,6 @@ using vok_test::TempDir;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-int OpenDescriptors() {
-#if defined(__linux__)
-    int n = 0;
-    if (DIR* d = opendir("/proc/self/fd")) {
-        while (readdir(d)) ++n;
-        closedir(d);
-    }
-    return n;
-#else
-    return 0;
-#endif
-}
 
 class Robustness : public ::testing::Test {
   protected:
@@ -226,7 +209,7 @@ TEST_F(Robustness, FailedSendsFollowedByReconnectsLeakNothing) {
     vok_test::WriteFile(dir.file("big.bin"), std::string(200000, 'z'));
     const std::string attachment = dir.file("big.bin");
     ASSERT_EQ(vokAttach(1), 1);
-    const int before = OpenDescriptors();
+    const int before = vok_test::OpenDescriptors();
     for (int round = 0; round < 10; ++round) {
         ScriptServer srv;
         Greet(srv).Expect("MAIL FROM:<ann@example.com>\r\n").Send("250 ok\r\n");
@@ -236,7 +219,7 @@ TEST_F(Robustness, FailedSendsFollowedByReconnectsLeakNothing) {
         EXPECT_LT(vokSendEmail(0, "<b@x.com>", "", "", "s", "body", attachment.c_str()), 0);
         srv.Finish(5000);
     }
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(vok_test::OpenDescriptors(), before);
 }
 
 }  // namespace

@@ -139,26 +139,6 @@ int CheckMailbox(const char* open, const char* close) {
     return 1;
 }
 
-// The '>' that closes the address opened at open: the first outside a
-// quoted local part, before the end of the item (stop); null when none.
-const char* CloseOf(const char* open, const char* stop) {
-    bool quoted = false;
-    for (const char* p = open + 1; p < stop; ++p) {
-        if (quoted) {
-            if (*p == '\\' && p + 1 < stop) {
-                ++p;
-            } else if (*p == '"') {
-                quoted = false;
-            }
-        } else if (*p == '"') {
-            quoted = true;
-        } else if (*p == '>') {
-            return p;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 const char* ListItemEnd(const char* text, char delimiter) {
@@ -184,12 +164,7 @@ const char* ListItemEnd(const char* text, char delimiter) {
     return text + TextLength(text);
 }
 
-const char* FindInItem(const char* text, char c) {
-    const char* stop = ListItemEnd(text, LibrarySettings.AddressDelimiter);
-    if (c == '>') {
-        const char* open = FindInItem(text, '<');
-        return open ? CloseOf(open, stop) : nullptr;
-    }
+const char* FindUnquoted(const char* text, const char* stop, char c) {
     bool quoted = false;
     for (const char* p = text; p < stop; ++p) {
         if (quoted) {
@@ -205,6 +180,14 @@ const char* FindInItem(const char* text, char c) {
         }
     }
     return nullptr;
+}
+
+const char* FindInItem(const char* text, char c) {
+    const char* stop = ListItemEnd(text, LibrarySettings.AddressDelimiter);
+    if (c != '>') return FindUnquoted(text, stop, c);
+    // The '>' that closes the item's first '<'.
+    const char* open = FindUnquoted(text, stop, '<');
+    return open ? FindUnquoted(open + 1, stop, '>') : nullptr;
 }
 
 bool HasLineBreak(const char* text) {

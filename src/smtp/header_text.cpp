@@ -85,25 +85,6 @@ bool NeedsEncoding(const char* text) {
     return false;
 }
 
-// The first '<' of [text, stop) outside a quoted string, or null.
-const char* AngleOf(const char* text, const char* stop) {
-    bool quoted = false;
-    for (const char* p = text; p < stop; ++p) {
-        if (quoted) {
-            if (*p == '\\' && p + 1 < stop) {
-                ++p;
-            } else if (*p == '"') {
-                quoted = false;
-            }
-        } else if (*p == '"') {
-            quoted = true;
-        } else if (*p == '<') {
-            return p;
-        }
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 // --- LineSender -----------------------------------------------------------------
@@ -274,7 +255,7 @@ void HeaderWriter::AddressList(const char* list, char delimiter, const char* cha
         const char* stop = *end ? end + 1 : end;
         const char* lead = p;
         while (lead < stop && IsBlank(*lead)) ++lead;
-        const char* angle = AngleOf(lead, end);
+        const char* angle = FindUnquoted(lead, end, '<');
         const char* rest = lead;
         if (angle && HasHighBytes(lead, static_cast<int>(angle - lead))) {
             // The display name becomes encoded words (RFC 2047 section 5

@@ -16,6 +16,10 @@ struct Channel;
 // the whole text one item.
 const char* ListItemEnd(const char* text, char delimiter);
 
+// First c in [text, stop) outside quoted strings (RFC 5322 section 3.2.4:
+// a backslash in one quotes the next character), or null.
+const char* FindUnquoted(const char* text, const char* stop, char c);
+
 // First occurrence of c outside quoted strings in the first item of text
 // (see ListItemEnd; the AddressDelimiter separates the items), or null. For
 // '>' it is the one that closes the item's first '<'.
