@@ -182,6 +182,12 @@ extern "C" {
  * default; VOK_BAD_ADDRESS_CHAR for a character a charset name cannot hold
  * (RFC 2978: letters, digits and ! # $ & + - ^ _ ` { } ~ . :). */
 #define VOK_CHARSET 62
+/* VOK_RAW_COPY_DIR (channel, default empty = off): vokGetEmailFile also
+ * writes the message as the server sent it (dot-unstuffed, CR LF kept) to
+ * <RawCopyDir>/<EmailName>.eml, under a temporary name until the download
+ * is complete; an existing file is never overwritten (the copy is then
+ * named "<EmailName> (2).eml"). */
+#define VOK_RAW_COPY_DIR 63
 
 /* Library lifecycle. vokAttach makes 0..128 channels: 1, or -72 when the
  * library is attached already (also when two threads attach at once: one

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "codec/mime.h"
 #include "platform/platform.h"
 #include "platform/sockets.h"
 
@@ -31,7 +32,7 @@ constexpr int kSavedNamesChars = 1024;
 constexpr int kReplyRoom = 1024;  // what one reply may use of ReplyBuffer
 constexpr int kRingSize = 1024;
 constexpr int kSendBufferSize = 16384;
-constexpr int kNestedLevels = 4;         // nested multipart boundaries the decoder tracks
+constexpr int kPathChars = 259;          // a saved attachment's path (Windows' MAX_PATH - 1)
 constexpr int kAttachBufferSize = 8192;  // decoded attachment bytes written at once
 
 struct Channel {
@@ -51,8 +52,8 @@ struct Channel {
     char MailFile[kNameChars + 2];  // full path of the message file being written
     char EmailDir[kNameChars + 2];
     char AttachDir[kNameChars + 2];
-    char FileName[kNameChars + 2];    // name of the current attachment
-    char AttachPath[kNameChars + 2];  // full path of the current attachment file
+    char AttachPath[kPathChars + 2];  // final path of the current attachment file
+    char TempPath[kPathChars + 2];    // what it is written under until complete
     char EmailName[kNameChars + 2];   // name of the message file (in EmailDir)
     char SavedNames[kSavedNamesChars + 2];
 
@@ -101,29 +102,22 @@ struct Channel {
     int32_t AttachCount;   // attachments saved since the last connect or download
     int32_t AttachTotal;   // attachments saved since vokAttach (NumberAttachments)
 
-    // Incoming decoder (src/pop3/decoder.cpp): the MIME structure of the
-    // message being downloaded, followed one line at a time.
-    int32_t MimeEncoding;      // current part: 0 none, 1 7bit, 2 base64, 3 quoted-printable
-    uint8_t Rfc822Pending;     // a message/rfc822 part header awaits its blank line
-    uint8_t HeaderEndWritten;  // the blank line ending the top-level header went out
-    uint8_t AtLineStart;       // the next piece read starts a line (not a long line's rest)
-    uint8_t StatusPending;     // the status line of RETR / TOP has not been read yet
-    uint8_t LastLineWritten;   // what became of the line whose rest is still coming
-    int32_t PartBoundaryLen;   // 0 = no top-level boundary
-    char PartBoundary[kNameChars + 2];  // "--" and the top-level boundary
-    int32_t NestedCount;                // nested multiparts now open (innermost last)
-    int32_t NestedBoundaryLen[kNestedLevels];
-    char NestedBoundary[kNestedLevels][kNameChars + 2];
-    int32_t Base64CarryLen;  // base64 characters waiting for the rest of their group
-    char Base64Carry[4];
+    // Incoming decoder (src/pop3/decoder.cpp, src/codec/mime.cpp).
+    uint8_t AtLineStart;      // the next piece read starts a line (not a long line's rest)
+    uint8_t StatusPending;    // the status line of RETR / TOP has not been read yet
+    uint8_t Downloading;      // a vokGetEmailFile download has its files open
     char RawTail[8];          // last bytes of a raw download, to see its "." line
     int32_t AttachBufferLen;  // decoded bytes waiting to be written to FileHandle
     char AttachBuffer[kAttachBufferSize];
+    MimeDecoder Mime;
+    char RawCopyDir[kNameChars + 2];  // RawCopyDir: where the message goes as received
+    plat::FileHandle RawHandle;
+    char RawPath[kPathChars + 2];
+    char RawTemp[kPathChars + 2];
     int32_t VerifyResult;
 
     uint8_t NeedWritable;
     uint8_t HoldSends;  // more message data follows: let the system fill segments
-    uint8_t InlineFlag;
     int32_t AutoCall;
     int32_t NumberAttachments;
     int32_t BodyFormat;

@@ -64,6 +64,23 @@ int32_t FileRead(FileHandle file, void* buffer, uint32_t count);         // byte
 int32_t FileWrite(FileHandle file, const void* buffer, uint32_t count);  // bytes or -1
 void FileClose(FileHandle file);
 
+// Creates a file that must not exist yet: an existing file, directory or
+// symbolic link of that name makes it fail, and a symbolic link is never
+// followed (O_EXCL | O_NOFOLLOW; CREATE_NEW on a reparse point).
+FileHandle FileCreateNew(const char* path);
+// Whether anything (file, directory, link, dangling link) has that name.
+bool PathExists(const char* path);
+// Gives the file `from` the name `to` when nothing has that name yet.
+// 0 done, 1 `to` exists (nothing changed), -1 another failure.
+int FileRenameNew(const char* from, const char* to);
+void FileRemove(const char* path);
+
+// A file name from a message (UTF-8) as this system's file names spell it:
+// unchanged on POSIX; on Windows in the ANSI code page, with characters it
+// cannot show, and those Windows refuses in names, as '_'. Bounded copy of
+// at most outSize - 1 bytes and a NUL.
+void LocalFileName(const char* utf8, char* out, int outSize);
+
 // The character that joins a directory and a file name (a backslash on
 // Windows, '/' elsewhere), and whether a character ends the directory part
 // of a path on this platform ('/' everywhere, the backslash too on Windows).

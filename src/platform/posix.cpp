@@ -126,6 +126,36 @@ void FileClose(FileHandle file) {
     if (file > 0) close(file);
 }
 
+FileHandle FileCreateNew(const char* path) {
+    if (!path) return kBadFile;
+    return Positive(open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+}
+
+bool PathExists(const char* path) {
+    struct stat st;
+    return path && lstat(path, &st) == 0;
+}
+
+int FileRenameNew(const char* from, const char* to) {
+    if (!from || !to) return -1;
+    // link() never replaces an existing name, and does not follow a link
+    // standing at `to`.
+    if (link(from, to) != 0) return errno == EEXIST ? 1 : -1;
+    unlink(from);
+    return 0;
+}
+
+void FileRemove(const char* path) {
+    if (path) unlink(path);
+}
+
+void LocalFileName(const char* utf8, char* out, int outSize) {
+    if (outSize <= 0) return;
+    int n = 0;
+    for (; utf8 && utf8[n] && n < outSize - 1; ++n) out[n] = utf8[n];
+    out[n] = '\0';
+}
+
 char PathSeparator() {
     return '/';
 }

@@ -17,6 +17,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -170,6 +171,58 @@ int32_t FileWrite(FileHandle file, const void* buffer, uint32_t count) {
 
 void FileClose(FileHandle file) {
     if (file > 0) ::_lclose(static_cast<HFILE>(file));
+}
+
+FileHandle FileCreateNew(const char* path) {
+    if (!path) return kBadFile;
+    // CREATE_NEW fails on any existing name, a reparse point included, so a
+    // link is never written through.
+    HANDLE h = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return kBadFile;
+    // HFILE and the file handle are the same value for the _l calls.
+    return FromHfile(static_cast<HFILE>(reinterpret_cast<INT_PTR>(h)));
+}
+
+bool PathExists(const char* path) {
+    return path && ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+int FileRenameNew(const char* from, const char* to) {
+    if (!from || !to) return -1;
+    if (::MoveFileExA(from, to, 0)) return 0;
+    DWORD e = ::GetLastError();
+    return (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS) ? 1 : -1;
+}
+
+void FileRemove(const char* path) {
+    if (path) ::DeleteFileA(path);
+}
+
+void LocalFileName(const char* utf8, char* out, int outSize) {
+    if (outSize <= 0) return;
+    out[0] = '\0';
+    if (!utf8) return;
+    wchar_t wide[512];
+    int w = ::MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 512);
+    if (w <= 0) {
+        // Not UTF-8 after all: the bytes as they are.
+        w = ::MultiByteToWideChar(CP_ACP, 0, utf8, -1, wide, 512);
+        if (w <= 0) return;
+    }
+    char narrow[1024];
+    BOOL lossy = FALSE;
+    int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, narrow, sizeof narrow,
+                                  "_", &lossy);
+    if (n <= 0) return;
+    int k = 0;
+    for (const char* c = narrow; *c && k < outSize - 1; ++c) {
+        unsigned char u = static_cast<unsigned char>(*c);
+        out[k++] = (u < 0x20 || strchr("<>\"|?*", *c)) ? '_' : *c;
+    }
+    // Windows drops trailing dots and blanks from names.
+    if (k > 0 && (out[k - 1] == '.' || out[k - 1] == ' ')) out[k - 1] = '_';
+    out[k] = '\0';
 }
 
 // Both slashes end a directory on Windows; new paths get the backslash.

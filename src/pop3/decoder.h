@@ -1,8 +1,7 @@
-// The incoming-message decoder. A download hands it every line of the
-// message as it arrives; it follows the MIME structure (RFC 2045, 2046) one
-// line at a time, writes a readable copy of the message into the message
-// file and saves every named part into a file of its own in the attachment
-// folder. It never holds more than the current line.
+// The download side of the incoming-message decoder: the MIME walker of
+// codec/mime.h fed with the lines of a RETR response, and the one sink that
+// writes what it finds: the readable message file, one file per saved part
+// in the attachment folder, and the raw copy of the message.
 #pragma once
 
 #include <cstdint>
@@ -13,56 +12,34 @@ struct Channel;
 
 // Values of Channel::DecoderState.
 enum DecoderStates : int32_t {
-    kDecodePlain = 0,       // not MIME: every line passes unchanged
-    kDecodeRaw = 1,         // raw download: the decoder is not called
-    kDecodeHeader = 2,      // top-level header, no "MIME-Version: 1.0" yet
-    kDecodeMimeHeader = 3,  // top-level header after "MIME-Version: 1.0"
-    kDecodePreamble = 4,    // boundary known, waiting for its first line
-    kDecodePartHeader = 5,  // header of a part
-    kDecodeBody = 6,        // body of a part or of a single-part message
+    kDecodeRaw = 1,     // raw download: blocks as received, no line handling
+    kDecodeHeader = 2,  // a download that decodes (the start state)
 };
 
-// Clears the decoder's per-message state before a download starts.
-// DecoderState, AttachDir and AttachTotal are left to the caller.
-void ResetDecoder(Channel* ch);
+// A download begins: the message file (MailHandle) is open. Opens the raw
+// copy when RawCopyDir asks for one. 0, or -67 when it cannot be created.
+int StartDownload(Channel* ch);
 
-// Decodes the line in ReplyBuffer, *length bytes long (the line may hold NUL
-// bytes). The decoder may rewrite the line (unfolded or decoded header
-// lines) and then updates *length. Returns 1 when the caller is to write the
-// line, as it now stands, into the message file; 0 when the decoder has
-// dealt with it; -1 when writing the decoded text into the message file or
-// an attachment file failed (the download cannot be complete).
-int DecodeMimeLine(Channel* ch, int32_t* length);
+// One piece of the message as the server sent it, dot-unstuffed: a line
+// with its line end, or part of a line longer than one read. 0, or a
+// negative result that fails the download (-67: a file could not be
+// created or written).
+int DownloadPiece(Channel* ch, const char* data, int32_t n);
 
-// Writes downloaded text into the message file (MailHandle). Every byte is
-// written: the status line of the download never gets here. The result of
+// The download ends: complete when the "." line came, else cut off (an
+// error, a time-out, vokClose). The files are closed; a part cut off stays
+// under its temporary name and is not counted. 0, or -67 when a file could
+// not be written whole. Does nothing when no download is open.
+int EndDownload(Channel* ch, bool complete);
+
+// Writes downloaded text into the message file (MailHandle). The result of
 // the file write: the bytes written, or -1.
 int32_t WriteMailData(Channel* ch, const char* data, int32_t length);
 
-// Writes out the decoded attachment bytes still held in AttachBuffer.
-// 0, or -1 when the write failed.
-int FlushAttachFile(Channel* ch);
-
-// Closes the attachment file being written, if any, and notes it: the
-// "[Attachment saved to ...]" line goes into the message file (unless
-// HideAttachNote) and the log, its name into SavedNames, and the counters
-// go up. 1 when a file was closed, else 0.
-int CloseAttachFile(Channel* ch);
-
-// --- Pieces that work on plain text ------------------------------------------
-
-// 1 when text holds an ISO-8859-1 Q-encoded word (RFC 2047), else 2 when it
-// holds a B-encoded one, else 0. Letter case is ignored.
-int FindIsoWord(const char* text);
-
-// Decodes, in place, the first two ISO-8859-1 encoded words of a
-// NUL-terminated text; the text around them is kept. Each word is decoded
-// by its own encoding letter. Returns the new length of the text.
-int DecodeIsoWords(char* text);
-
-// Drops any directory part of an attachment name in place (everything up
-// to the last '/', '\' or ':'), so that a name from a message can never
-// reach outside the attachment folder. Returns 0 when nothing usable
+// Makes a part's name (UTF-8, as the message gave it) a plain file name in
+// place: control characters become '_', any directory part is dropped
+// (everything up to the last '/', '\' or ':'), so that no name from a
+// message reaches outside the attachment folder. 0 when nothing usable
 // remains (empty, "." or ".."), else 1.
 int CleanAttachName(char* name);
 

@@ -153,7 +153,8 @@ extern "C" VOK_EXPORT int VOKAPI vokGetEmailFile(int channel, int message, const
     ch->UserBufferLen = 0;
     ch->BodyBytesRead = 0;
     ch->AttachBytesRead = 0;
-    ResetDecoder(ch);
+    ch->AttachCount = 0;
+    memset(ch->SavedNames, 0, sizeof ch->SavedNames);
     if (ch->DecoderState != kDecodeRaw) ch->DecoderState = kDecodeHeader;
     return Run(ch, kPop3Retr, nullptr);
 }

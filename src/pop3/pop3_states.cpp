@@ -108,20 +108,21 @@ void TerminateUidBuffer(Channel* ch) {
         ch->UserBuffer[ch->UserBufferLen] = '\0';
 }
 
-// What state 313 does: the download's files are closed.
-void FinishDownload(Channel* ch) {
-    LogText(ch, "[CLOSE]\r\n");
-    CloseAttachFile(ch);
+// What state 313 does: the download's files are closed. complete: the
+// response's "." line came. 0, or -67 when a file was not written whole.
+int FinishDownload(Channel* ch, bool complete) {
+    int rc = EndDownload(ch, complete);
     if (ch->MailHandle > 0) plat::FileClose(ch->MailHandle);
     ch->MailHandle = 0;
     TerminateUserBuffer(ch);
+    return rc;
 }
 
 // A response cut off before its "." line: what arrived stays in the files,
 // and the call fails instead of passing the rest of the message off as
 // received.
 int EndCutOff(Channel* ch, int code) {
-    FinishDownload(ch);
+    FinishDownload(ch, false);
     return DriverError(ch, 0, code);
 }
 
@@ -282,10 +283,11 @@ int OpenMessageFile(Channel* ch, uint32_t now) {
         return DriverError(ch, 0, VOK_CANNOT_CREATE_FILE);
     }
     ch->MailHandle = file;
+    if (ch->DecoderState != kDecodeRaw && StartDownload(ch) < 0)
+        return EndCutOff(ch, VOK_CANNOT_CREATE_FILE);
     snprintf(ch->CommandLine, kLineChars, "RETR %d", ch->MessageNumber);
     if (int rc = SendLine(ch, ch->CommandLine); rc < 0) {
-        plat::FileClose(ch->MailHandle);
-        ch->MailHandle = 0;
+        FinishDownload(ch, false);
         return DriverError(ch, rc, VOK_SOCKET_READ_ERROR);
     }
     ExtendDeadline(ch, now);
@@ -373,31 +375,15 @@ int ReadRetrLine(Channel* ch, uint32_t now) {
         ch->NextState = kPop3Finish;
         return 0;
     }
-    int32_t len = n;
-    int write = 1;
-    if (ch->DecoderState >= kDecodeHeader && ch->DecoderState <= kDecodeBody)
-        write = DecodeMimeLine(ch, &len);
-    ch->AtLineStart = EndsLine(line, len);
-    if (write < 0) return EndCutOff(ch, write);
-    if (write == 1) {
-        AddCount(&ch->BodyBytesRead, len);
-        const char* out = line;
-        int32_t outLen = len;
-        if (ch->MimeEncoding == 3) {
-            outLen = DecodeQuotedLine(line, ch->ScratchLine);
-            out = ch->ScratchLine;
-        }
-        int32_t written = WriteMailData(ch, out, outLen);
-        if (written != outLen) return EndCutOff(ch, written < 0 ? written : VOK_SOCKET_CLOSED);
-    }
+    ch->AtLineStart = EndsLine(line, n);
+    if (int rc = DownloadPiece(ch, line, n); rc < 0) return EndCutOff(ch, rc);
     ExtendDeadline(ch, now);
     return 0;
 }
 
 int FinishFiles(Channel* ch, uint32_t) {
     // An attachment that could not be written whole fails the download.
-    if (FlushAttachFile(ch) < 0) return EndCutOff(ch, -1);
-    FinishDownload(ch);
+    if (int rc = FinishDownload(ch, true); rc < 0) return DriverError(ch, 0, rc);
     ch->NextState = 0;
     return 0;
 }
@@ -526,14 +512,13 @@ const StateTable kPop3States = {kPop3Entries,
                                 static_cast<int>(sizeof kPop3Entries / sizeof kPop3Entries[0])};
 
 void FinishOpenFiles(Channel* ch) {
+    // A download still open was cut off: what arrived is written out, and
+    // nothing of it counts as saved.
+    EndDownload(ch, false);
     if (ch->FileHandle > 0) {
-        if (ch->Protocol == 'P') {
-            CloseAttachFile(ch);
-        } else {
-            // A file the sending side was reading.
-            plat::FileClose(ch->FileHandle);
-            ch->FileHandle = 0;
-        }
+        // A file the sending side was reading.
+        plat::FileClose(ch->FileHandle);
+        ch->FileHandle = 0;
     }
     if (ch->MailHandle > 0) plat::FileClose(ch->MailHandle);
     ch->MailHandle = 0;
