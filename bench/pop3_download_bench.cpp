@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -83,40 +84,47 @@ std::string ReadCommand(plat::SocketHandle s) {
     return line;
 }
 
-// Serves one session: login, then any number of "RETR n", each answered with
-// the message generated afresh, until QUIT.
-void Serve(plat::SocketHandle listener, size_t rawBytes) {
-    plat::SocketHandle s = plat::kNoSocket;
-    if (plat::SocketAccept(listener, &s) != 0) return;
-    SendAll(s, "+OK bench ready\r\n");
-    for (;;) {
-        std::string cmd = ReadCommand(s);
-        if (cmd.empty() || cmd.compare(0, 4, "QUIT") == 0) break;
-        if (cmd.compare(0, 4, "RETR") != 0) {
-            SendAll(s, "+OK\r\n");
-            continue;
-        }
-        std::string out = "+OK " + std::to_string(MessageSize(rawBytes)) + " octets\r\n" + kHead;
-        unsigned char raw[kRawPerLine];
-        uint32_t x = 12345;
-        for (size_t done = 0; done < rawBytes;) {
-            size_t n = rawBytes - done < kRawPerLine ? rawBytes - done : kRawPerLine;
-            for (size_t i = 0; i < n; ++i) {
-                x = x * 1103515245u + 12345u;
-                raw[i] = static_cast<unsigned char>(x >> 16);
+// Serves `sessions` sessions one after the other: login, then any number
+// of "RETR n", each answered with the message generated afresh, until QUIT.
+void Serve(plat::SocketHandle listener, size_t rawBytes, int sessions = 1) {
+    for (int session = 0; session < sessions; ++session) {
+        plat::SocketHandle s = plat::kNoSocket;
+        if (plat::SocketAccept(listener, &s) != 0) return;
+        SendAll(s, "+OK bench ready\r\n");
+        for (;;) {
+            std::string cmd = ReadCommand(s);
+            if (cmd.empty() || cmd.compare(0, 4, "QUIT") == 0) break;
+            if (cmd.compare(0, 4, "CAPA") == 0) {
+                SendAll(s, "+OK\r\nUSER\r\n.\r\n");
+                continue;
             }
-            EncodeLine(raw, n, &out);
-            done += n;
-            if (out.size() >= 64 * 1024) {
-                if (!SendAll(s, out)) break;
-                out.clear();
+            if (cmd.compare(0, 4, "RETR") != 0) {
+                SendAll(s, "+OK\r\n");
+                continue;
             }
+            std::string out =
+                "+OK " + std::to_string(MessageSize(rawBytes)) + " octets\r\n" + kHead;
+            unsigned char raw[kRawPerLine];
+            uint32_t x = 12345;
+            for (size_t done = 0; done < rawBytes;) {
+                size_t n = rawBytes - done < kRawPerLine ? rawBytes - done : kRawPerLine;
+                for (size_t i = 0; i < n; ++i) {
+                    x = x * 1103515245u + 12345u;
+                    raw[i] = static_cast<unsigned char>(x >> 16);
+                }
+                EncodeLine(raw, n, &out);
+                done += n;
+                if (out.size() >= 64 * 1024) {
+                    if (!SendAll(s, out)) break;
+                    out.clear();
+                }
+            }
+            out += kTail;
+            SendAll(s, out);
         }
-        out += kTail;
-        SendAll(s, out);
+        SendAll(s, "+OK bye\r\n");
+        plat::SocketClose(s, 1);
     }
-    SendAll(s, "+OK bye\r\n");
-    plat::SocketClose(s, 1);
 }
 
 // Peak resident memory of the process so far, in MB (Linux).
@@ -149,7 +157,7 @@ void BM_Pop3DownloadAndDecode(benchmark::State& state) {
         state.SkipWithError("cannot set up");
         return;
     }
-    std::thread server(Serve, listener, rawBytes);
+    std::thread server(Serve, listener, rawBytes, 1);
     auto dir = std::filesystem::temp_directory_path() / ("vok_bench_" + std::to_string(port));
     std::filesystem::create_directories(dir);
     vokIntegerParam(0, VOK_POP3_PORT, port);
@@ -164,9 +172,15 @@ void BM_Pop3DownloadAndDecode(benchmark::State& state) {
             state.SkipWithError("download failed");
             break;
         }
+        // Saved files are never overwritten: clear the folder for the next
+        // round.
+        state.PauseTiming();
+        std::error_code ec;
+        if (std::filesystem::file_size(dir / "data.bin", ec) != rawBytes)
+            state.SkipWithError("attachment size");
+        std::filesystem::remove(dir / "data.bin", ec);
+        state.ResumeTiming();
     }
-    if (std::filesystem::file_size(dir / "data.bin") != rawBytes)
-        state.SkipWithError("attachment size");
     vokClose(0);
     server.join();
     plat::SocketClose(listener, 0);
@@ -178,6 +192,37 @@ void BM_Pop3DownloadAndDecode(benchmark::State& state) {
         benchmark::Counter(cpu / static_cast<double>(state.iterations()));
     state.counters["peak_rss_MB"] = PeakRssMb();
 }
+// The peer: curl's raw download of the same message (RETR, no decoding),
+// in the same run.
+void BM_CurlRawDownload(benchmark::State& state) {
+    const size_t rawBytes = static_cast<size_t>(state.range(0)) * 1024 * 1024;
+    plat::SocketHandle listener = plat::kNoSocket;
+    uint16_t port = 0;
+    if (std::system("curl --version > /dev/null 2>&1") != 0 ||
+        plat::SocketListenLoopback(&listener, &port, 1) != 0) {
+        state.SkipWithError("no curl");
+        return;
+    }
+    const int rounds = 3;
+    std::thread server(Serve, listener, rawBytes, rounds);
+    auto out = std::filesystem::temp_directory_path() / ("vok_bench_curl_" + std::to_string(port));
+    const std::string cmd = "curl -s --max-time 120 -u ann:secret -o " + out.string() +
+                            " pop3://127.0.0.1:" + std::to_string(port) + "/1";
+    int done = 0;
+    for (auto _ : state) {
+        if (done++ >= rounds || std::system(cmd.c_str()) != 0) {
+            state.SkipWithError("curl failed");
+            break;
+        }
+    }
+    server.join();
+    plat::SocketClose(listener, 0);
+    std::error_code ec;
+    std::filesystem::remove(out, ec);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * MessageSize(rawBytes)));
+}
+BENCHMARK(BM_CurlRawDownload)->Arg(20)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 BENCHMARK(BM_Pop3DownloadAndDecode)
     ->Arg(2)
     ->Arg(20)

@@ -690,12 +690,15 @@ int HeaderPiece(MimeDecoder* d, MimeSink* s, const char* data, int n, bool start
                         : d->Head.Encoding == kEncNone ? "[Not doing MIME]\r\n"
                                                        : "[MIME w/o boundary]\r\n");
         } else if (d->Head.Rfc822 && !d->Head.Multipart) {
-            // The enclosed message's own header follows, read like more part
-            // header; the message text gets this blank line.
-            ResetHead(&d->Head);
-            d->Enclosed = 1;
             s->Note("[Ignoring blank line]\r\n");
             if (int rc = s->Text(data, n); rc < 0) return rc;
+        }
+        if (d->Head.Rfc822 && !d->Head.Multipart) {
+            // The enclosed message's own header follows, read like more part
+            // header (RFC 2046 section 5.2.1).
+            ResetHead(&d->Head);
+            d->Enclosed = 1;
+            d->State = kPartHeader;
             return 0;
         }
         return BeginBody(d, s);

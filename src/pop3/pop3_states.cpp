@@ -361,8 +361,7 @@ int ReadRetrLine(Channel* ch, uint32_t now) {
     if (!WaitReadable(ch, ReadWaitMs())) return 0;  // the deadline bounds the wait
     bool end = false;
     int n = ReadResponseLine(ch, ScaledWait(ReadWaitMs(), 4), &end);
-    if (n == VOK_SOCKET_CLOSED) return EndCutOff(ch, VOK_SOCKET_CLOSED);
-    if (n < 0) return DriverError(ch, 0, n);
+    if (n < 0) return EndCutOff(ch, n);
     if (n == 0) return 0;
     char* line = ch->ReplyBuffer;
     if (ch->StatusPending) {
