@@ -71,8 +71,22 @@ int Base64Stream(char* carry, int32_t* carryLen, const char* in, int n, bool las
     unsigned char v[4];
     for (int i = 0; i < k; ++i) v[i] = kBase64.Value[static_cast<unsigned char>(carry[i])];
     int o = 0;
+    const unsigned char* u = reinterpret_cast<const unsigned char*>(in);
     for (int i = 0; i < n; ++i) {
-        unsigned char x = kBase64.Value[static_cast<unsigned char>(in[i])];
+        if (k == 0) {
+            // Whole groups of alphabet characters, the common case, at once.
+            while (i + 4 <= n) {
+                unsigned a = kBase64.Value[u[i]], b = kBase64.Value[u[i + 1]];
+                unsigned c = kBase64.Value[u[i + 2]], e = kBase64.Value[u[i + 3]];
+                if ((a | b | c | e) & 64) break;
+                out[o++] = static_cast<unsigned char>(a << 2 | b >> 4);
+                out[o++] = static_cast<unsigned char>(b << 4 | c >> 2);
+                out[o++] = static_cast<unsigned char>(c << 6 | e);
+                i += 4;
+            }
+            if (i >= n) break;
+        }
+        unsigned char x = kBase64.Value[u[i]];
         if (x == 64) continue;
         carry[k] = in[i];
         v[k++] = x;

@@ -380,6 +380,18 @@ int ReadRetrLine(Channel* ch, uint32_t now) {
     return 0;
 }
 
+// Lines already received go to the decoder several to a step: a large
+// message is not held back by one driver step per line.
+constexpr int kLinesPerStep = 64;
+
+int ReadRetrLines(Channel* ch, uint32_t now) {
+    for (int i = 0; i < kLinesPerStep; ++i) {
+        int rc = ReadRetrLine(ch, now);
+        if (rc < 0 || ch->NextState != kPop3RetrLine || !WaitReadable(ch, 0)) return rc;
+    }
+    return 0;
+}
+
 int FinishFiles(Channel* ch, uint32_t) {
     // An attachment that could not be written whole fails the download.
     if (int rc = FinishDownload(ch, true); rc < 0) return DriverError(ch, 0, rc);
@@ -494,7 +506,7 @@ const StateEntry kPop3Entries[] = {
     {kPop3RawBlock, ReadRawBlock},
     {kPop3Retr, OpenMessageFile},
     {kPop3Top, SendTop},
-    {kPop3RetrLine, ReadRetrLine},
+    {kPop3RetrLine, ReadRetrLines},
     {kPop3Finish, FinishFiles},
     {kPop3TopLine, ReadTopLine},
     {kPop3Dele, SendDele},
