@@ -592,6 +592,9 @@ TEST_F(Decoder, AttachmentThatCannotBeSavedFailsTheDownload) {
     EXPECT_EQ(Fetch(msg, missing), VOK_CANNOT_CREATE_FILE);
     EXPECT_TRUE(Contains(Log(), "[Cannot open '" + missing + sep + "a.bin']\r\n"));
     EXPECT_EQ(vokStatistics(0, 22), 0);
+    char text[300];
+    vokErrorText(0, VOK_CANNOT_CREATE_FILE, text, sizeof text);
+    EXPECT_EQ(std::string(text), "Cannot create file. '" + missing + sep + "a.bin'");
     // A long folder and name are no reason to lose the part: the name is
     // shortened (its extension kept) to fit a path.
     std::string deep = att + "/" + std::string(100, 'd');

@@ -54,6 +54,7 @@ struct Channel {
     char AttachDir[kNameChars + 2];
     char AttachPath[kPathChars + 2];  // final path of the current attachment file
     char TempPath[kPathChars + 2];    // what it is written under until complete
+    char FailedFile[kPathChars + 2];  // the file a -67 of the last download is about
     char EmailName[kNameChars + 2];   // name of the message file (in EmailDir)
     char SavedNames[kSavedNamesChars + 2];
 

@@ -127,6 +127,13 @@ int FormatErrorText(const Channel* ch, int code, char* buffer, int size) {
         // A refused command or connect: add what the server said.
         bool withReply =
             code == VOK_SMTP_ERROR || code == VOK_POP3_ERROR || code == VOK_CONNECT_ERROR;
+        // A file that could not be written: which one.
+        if (code == VOK_CANNOT_CREATE_FILE && ch && ch->FailedFile[0]) {
+            for (const char* r = " '"; *r && placed < size - 1; ++r) buffer[placed++] = *r;
+            for (const char* r = ch->FailedFile; *r && placed < size - 1; ++r)
+                buffer[placed++] = *r;
+            if (placed < size - 1) buffer[placed++] = '\'';
+        }
         if (withReply && ch && placed < size - 1) {
             buffer[placed++] = ' ';
             for (const char* r = ch->ReplyBuffer; *r && placed < size - 1; ++r)

@@ -223,6 +223,21 @@ void LocalFileName(const char* utf8, char* out, int outSize) {
     // Windows drops trailing dots and blanks from names.
     if (k > 0 && (out[k - 1] == '.' || out[k - 1] == ' ')) out[k - 1] = '_';
     out[k] = '\0';
+    // Device names (CON, NUL, COM1 ...), with any extension, reach no file.
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "COM", "LPT"};
+    int stem = 0;
+    while (out[stem] && out[stem] != '.') ++stem;
+    for (const char* dev : kDevices) {
+        bool numbered = dev[0] == 'C' ? dev[1] == 'O' && dev[2] == 'M' : dev[0] == 'L';
+        if (stem != (numbered ? 4 : 3) || _strnicmp(out, dev, 3) != 0) continue;
+        if (numbered && (out[3] < '0' || out[3] > '9')) continue;
+        if (k + 1 < outSize) {
+            memmove(out + 1, out, static_cast<size_t>(k) + 1);
+            ++k;
+        }
+        out[0] = '_';
+        break;
+    }
 }
 
 // Both slashes end a directory on Windows; new paths get the backslash.

@@ -149,6 +149,7 @@ class ChannelSink final : public MimeSink {
             CreateUnique(ch_->AttachDir, named, 1, ch_->AttachPath, ch_->TempPath);
         if (file <= 0) {
             LogFormat(ch_, "[Cannot open '%s']\r\n", ch_->AttachPath);
+            CopyText(ch_->FailedFile, ch_->AttachPath[0] ? ch_->AttachPath : named, kPathChars);
             ch_->AttachPath[0] = '\0';
             return VOK_CANNOT_CREATE_FILE;
         }
@@ -175,19 +176,13 @@ class ChannelSink final : public MimeSink {
         int flushed = FlushAttach(ch_);
         plat::FileClose(ch_->FileHandle);
         ch_->FileHandle = 0;
-        if (flushed < 0) {
-            LogFormat(ch_, "[Cannot write '%s']\r\n", ch_->TempPath);
-            return VOK_CANNOT_CREATE_FILE;
-        }
+        if (flushed < 0) return Failed();
         if (!complete) {
             // What arrived stays, under the temporary name only.
             LogFormat(ch_, "[Attachment cut off, kept as '%s']\r\n", ch_->TempPath);
             return 0;
         }
-        if (RenameToFinal(ch_->AttachDir, ch_->AttachPath, ch_->TempPath) != 0) {
-            LogFormat(ch_, "[Cannot rename '%s']\r\n", ch_->TempPath);
-            return VOK_CANNOT_CREATE_FILE;
-        }
+        if (RenameToFinal(ch_->AttachDir, ch_->AttachPath, ch_->TempPath) != 0) return Failed();
         char note[kPathChars + 40];
         int n = snprintf(note, sizeof note, "[Attachment saved to %c%s%c]\r\n", '"',
                          ch_->AttachPath, '"');
@@ -208,6 +203,7 @@ class ChannelSink final : public MimeSink {
   private:
     int Failed() {
         LogFormat(ch_, "[Cannot write '%s']\r\n", ch_->TempPath);
+        CopyText(ch_->FailedFile, ch_->TempPath, kPathChars);
         return VOK_CANNOT_CREATE_FILE;
     }
 
@@ -225,6 +221,7 @@ int OpenRawCopy(Channel* ch) {
     plat::FileHandle file = CreateUnique(ch->RawCopyDir, name, 1, ch->RawPath, ch->RawTemp);
     if (file <= 0) {
         LogFormat(ch, "[Cannot open '%s']\r\n", ch->RawPath);
+        CopyText(ch->FailedFile, ch->RawPath[0] ? ch->RawPath : name, kPathChars);
         return VOK_CANNOT_CREATE_FILE;
     }
     ch->RawHandle = file;
@@ -236,8 +233,9 @@ int CloseRawCopy(Channel* ch, bool complete) {
     plat::FileClose(ch->RawHandle);
     ch->RawHandle = 0;
     if (!complete) return 0;
-    return RenameToFinal(ch->RawCopyDir, ch->RawPath, ch->RawTemp) == 0 ? 0
-                                                                        : VOK_CANNOT_CREATE_FILE;
+    if (RenameToFinal(ch->RawCopyDir, ch->RawPath, ch->RawTemp) == 0) return 0;
+    CopyText(ch->FailedFile, ch->RawTemp, kPathChars);
+    return VOK_CANNOT_CREATE_FILE;
 }
 
 }  // namespace

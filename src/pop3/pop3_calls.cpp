@@ -155,6 +155,7 @@ extern "C" VOK_EXPORT int VOKAPI vokGetEmailFile(int channel, int message, const
     ch->AttachBytesRead = 0;
     ch->AttachCount = 0;
     memset(ch->SavedNames, 0, sizeof ch->SavedNames);
+    ch->FailedFile[0] = '\0';
     if (ch->DecoderState != kDecodeRaw) ch->DecoderState = kDecodeHeader;
     return Run(ch, kPop3Retr, nullptr);
 }

@@ -275,6 +275,7 @@ int OpenMessageFile(Channel* ch, uint32_t now) {
     int len = JoinPath(path, kLineChars, ch->EmailDir, "", ch->EmailName);
     LogFormat(ch, "Saving email to '%s'\r\n", path);
     // A path longer than its field is refused, never cut to another name.
+    CopyText(ch->FailedFile, path, kPathChars);
     if (len < 0 || len > kNameChars) return DriverError(ch, 0, VOK_CANNOT_CREATE_FILE);
     CopyText(ch->MailFile, path, kNameChars);
     plat::FileHandle file = plat::FileCreate(ch->MailFile);
@@ -283,6 +284,7 @@ int OpenMessageFile(Channel* ch, uint32_t now) {
         return DriverError(ch, 0, VOK_CANNOT_CREATE_FILE);
     }
     ch->MailHandle = file;
+    ch->FailedFile[0] = '\0';
     if (ch->DecoderState != kDecodeRaw && StartDownload(ch) < 0)
         return EndCutOff(ch, VOK_CANNOT_CREATE_FILE);
     snprintf(ch->CommandLine, kLineChars, "RETR %d", ch->MessageNumber);
