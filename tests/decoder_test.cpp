@@ -184,6 +184,21 @@ std::map<std::string, std::string> FilesIn(const std::filesystem::path& folder,
     return files;
 }
 
+// The files saved in folder (the message file aside) are the expected ones.
+void ExpectSameParts(const std::string& folder, const std::filesystem::path& expected) {
+#ifdef _WIN32
+    // Names are spelt in the ANSI code page here: compare the contents.
+    auto contents = [](const std::map<std::string, std::string>& files) {
+        std::multiset<std::string> all;
+        for (const auto& f : files) all.insert(f.second);
+        return all;
+    };
+    EXPECT_EQ(contents(FilesIn(folder, "mail.txt")), contents(FilesIn(expected)));
+#else
+    EXPECT_EQ(FilesIn(folder, "mail.txt"), FilesIn(expected));
+#endif
+}
+
 class MessageCases : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(vokAttach(1), 1); }
@@ -211,17 +226,7 @@ TEST_F(MessageCases, SavedAsExpected) {
         const std::string sep(1, plat::PathSeparator());
         EXPECT_EQ(ReadFile(att + "/mail.txt"),
                   Replace(ReadFile((entry.path() / "mail.txt").string()), "@ATT@", att + sep));
-#ifdef _WIN32
-        // Names are spelt in the ANSI code page here: compare the contents.
-        auto contents = [](const std::map<std::string, std::string>& files) {
-            std::multiset<std::string> all;
-            for (const auto& f : files) all.insert(f.second);
-            return all;
-        };
-        EXPECT_EQ(contents(FilesIn(att, "mail.txt")), contents(FilesIn(entry.path() / "parts")));
-#else
-        EXPECT_EQ(FilesIn(att, "mail.txt"), FilesIn(entry.path() / "parts"));
-#endif
+        ExpectSameParts(att, entry.path() / "parts");
         ++count;
     }
     EXPECT_GE(count, 12);
@@ -262,6 +267,21 @@ const char kHeaderOut[] =
     "Subject: Quarterly report\r\n"
     "MIME-Version: 1.0\r\n"
     "\r\n";
+
+// The message cases once more, served over POP3 (dot-stuffed, read by the
+// download's own line reader).
+TEST_F(Decoder, MessageCasesOverTheWire) {
+    for (const auto& entry : std::filesystem::directory_iterator(VOK_TEST_DATA "/mime")) {
+        SCOPED_TRACE(entry.path().filename().string());
+        const std::string folder = dir.file("case-" + entry.path().filename().string());
+        std::filesystem::create_directory(folder);
+        WriteFile(folder + "/mail.txt", "");  // the name the message file has
+        ASSERT_EQ(Fetch(ReadFile((entry.path() / "message.eml").string()), folder), 0);
+        EXPECT_EQ(Mail(),
+                  Replace(ReadFile((entry.path() / "mail.txt").string()), "@ATT@", folder + sep));
+        ExpectSameParts(folder, entry.path() / "parts");
+    }
+}
 
 TEST_F(Decoder, MixedTextAndPdf) {
     const std::string pdf = Binary(5000);
