@@ -34,6 +34,7 @@ constexpr int kRingSize = 1024;
 constexpr int kSendBufferSize = 16384;
 constexpr int kPathChars = 259;          // a saved attachment's path (Windows' MAX_PATH - 1)
 constexpr int kAttachBufferSize = 8192;  // decoded attachment bytes written at once
+constexpr int kRetrBufferSize = 16384;   // a RETR response is read in blocks this large
 
 struct Channel {
     int32_t Chan;
@@ -111,6 +112,8 @@ struct Channel {
     int32_t AttachBufferLen;  // decoded bytes waiting to be written to FileHandle
     char AttachBuffer[kAttachBufferSize];
     MimeDecoder Mime;
+    int32_t RetrHeld;  // bytes of a line not yet whole at the start of RetrBuffer
+    char RetrBuffer[kRetrBufferSize + 2];
     char RawCopyDir[kNameChars + 2];  // RawCopyDir: where the message goes as received
     plat::FileHandle RawHandle;
     char RawPath[kPathChars + 2];

@@ -295,6 +295,7 @@ int OpenMessageFile(Channel* ch, uint32_t now) {
     ExtendDeadline(ch, now);
     ch->StatusPending = 1;
     ch->AtLineStart = 1;
+    ch->RetrHeld = 0;
     memset(ch->RawTail, 0, sizeof ch->RawTail);
     if (ch->DecoderState == kDecodeRaw) {
         ch->NextTime = 0;
@@ -382,16 +383,53 @@ int ReadRetrLine(Channel* ch, uint32_t now) {
     return 0;
 }
 
-// Lines already received go to the decoder several to a step: a large
-// message is not held back by one driver step per line.
-constexpr int kLinesPerStep = 64;
+// After its status line, a RETR response is read in blocks and cut into
+// lines here, so that one receive brings many lines and a large message is
+// not held back by a driver step per line. The "." line ends it and a line
+// that begins with '.' loses that dot (RFC 1939 section 3); a line longer
+// than one reply is passed on in pieces, as ReadLine would.
+int ReadRetrBlock(Channel* ch, uint32_t now) {
+    if (!WaitReadable(ch, ReadWaitMs())) return 0;  // the deadline bounds the wait
+    char* buf = ch->RetrBuffer;
+    int held = ch->RetrHeld;
+    int got = ReadData(ch, buf + held, kRetrBufferSize - held);
+    if (got < 0) {
+        // What arrived of a last line still goes to the files.
+        ch->RetrHeld = 0;
+        if (held > 0) DownloadPiece(ch, buf, held);
+        return EndCutOff(ch, VOK_SOCKET_CLOSED);
+    }
+    if (got == 0) return 0;
+    held += got;
+    int at = 0;
+    while (at < held) {
+        const char* lf =
+            static_cast<const char*>(memchr(buf + at, '\n', static_cast<size_t>(held - at)));
+        int len = lf ? static_cast<int>(lf - (buf + at)) + 1 : held - at;
+        if (!lf && len < kReplyRoom - 1) break;  // the rest of the line is still to come
+        if (!lf) len = kReplyRoom - 1;
+        char* line = buf + at;
+        at += len;
+        if (ch->AtLineStart && line[0] == '.') {
+            if (len == 1 || line[1] == '\r' || line[1] == '\n') {
+                ch->RetrHeld = 0;
+                ch->NextState = kPop3Finish;
+                return 0;
+            }
+            ++line;
+            --len;
+        }
+        ch->AtLineStart = EndsLine(line, len);
+        if (int rc = DownloadPiece(ch, line, len); rc < 0) return EndCutOff(ch, rc);
+    }
+    memmove(buf, buf + at, static_cast<size_t>(held - at));
+    ch->RetrHeld = held - at;
+    ExtendDeadline(ch, now);
+    return 0;
+}
 
 int ReadRetrLines(Channel* ch, uint32_t now) {
-    for (int i = 0; i < kLinesPerStep; ++i) {
-        int rc = ReadRetrLine(ch, now);
-        if (rc < 0 || ch->NextState != kPop3RetrLine || !WaitReadable(ch, 0)) return rc;
-    }
-    return 0;
+    return ch->StatusPending ? ReadRetrLine(ch, now) : ReadRetrBlock(ch, now);
 }
 
 int FinishFiles(Channel* ch, uint32_t) {
