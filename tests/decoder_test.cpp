@@ -921,7 +921,7 @@ TEST_F(Decoder, CloseCutsOffAnAttachmentBeingWritten) {
     EXPECT_TRUE(srv.Finish()) << srv.Failures();
     // Cut off: kept under the temporary name, not noted, not counted.
     EXPECT_FALSE(Exists(att + "/half.txt"));
-    EXPECT_EQ(Saved("half.txt.part"), "first half");
+    EXPECT_EQ(Saved("half.txt.part"), "first half\r\n");
     EXPECT_EQ(Mail(), kHeaderOut);
     EXPECT_EQ(vokStatistics(0, 22), 0);
 }

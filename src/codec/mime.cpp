@@ -579,7 +579,9 @@ int Content(MimeDecoder* d, MimeSink* s, const char* data, int n, bool lineEnds,
     return 0;
 }
 
-int EndBody(MimeDecoder* d, MimeSink* s, bool complete) {
+// The body being read ends: at a delimiter, which takes the line end held
+// back, or at the message's end, where that line end is content.
+int EndBody(MimeDecoder* d, MimeSink* s, bool complete, bool atDelimiter) {
     int rc = 0;
     if (d->State == kBody) {
         char out[80];
@@ -590,6 +592,10 @@ int EndBody(MimeDecoder* d, MimeSink* s, bool complete) {
         } else if (d->CarryLen > 0) {
             memcpy(out, d->Carry, static_cast<size_t>(d->CarryLen));
             o = d->CarryLen;
+        }
+        if (!atDelimiter && d->EolLen > 0) {
+            memcpy(out + o, d->Eol, static_cast<size_t>(d->EolLen));
+            o += d->EolLen;
         }
         rc = Emit(d, s, out, o);
         if (d->Mode == kFile) {
@@ -767,7 +773,7 @@ int Delimiter(MimeDecoder* d, MimeSink* s, const char* data, int n, int* rc) {
         if (level >= 0) {
             *rc = 0;
             if (d->State == kPartHeader) *rc = FinishField(d, s);
-            int end = EndBody(d, s, true);
+            int end = EndBody(d, s, true, true);
             if (*rc == 0) *rc = end;
             // A delimiter ends every part inside its own level; the closing
             // one ends its level too (what follows is its epilogue).
@@ -856,7 +862,7 @@ int MimeLine(MimeDecoder* d, MimeSink* sink, const char* data, int n) {
 int MimeFinish(MimeDecoder* d, MimeSink* sink, bool complete) {
     int rc = 0;
     if (d->State == kTopHeader || d->State == kPartHeader) rc = FinishField(d, sink);
-    int end = EndBody(d, sink, complete && !d->Failed);
+    int end = EndBody(d, sink, complete && !d->Failed, false);
     d->State = kSkip;
     d->Stack.Depth = 0;
     if (rc == 0) rc = end;
