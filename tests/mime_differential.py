@@ -112,7 +112,14 @@ class Generator:
         base = self.pick("a.txt", "report.pdf", "r\u00e9sum\u00e9.txt", "\u20ac uro.bin", "x y.dat",
                          "noext", "../../etc/passwd", "..\\up.txt", "C:evil.exe", "dots..txt",
                          "say \"hi\".txt", "semi;colon.txt", "t\u00e4b\tname.txt")
-        form = self.r.randint(0, 4)
+        form = self.r.randint(0, 5)
+        if form == 5:
+            # RFC 2231 continuations, the first one with its charset.
+            raw = urllib.parse.quote(base, safe="")
+            cut = self.r.randint(0, len(raw))
+            while cut > 0 and "%" in raw[max(0, cut - 2):cut]:
+                cut -= 1
+            return ("*0*=UTF-8''%s" % raw[:cut], "*1*=%s" % (raw[cut:] or "%2E"))
         if form == 0 and '"' not in base and "\\" not in base and "\t" not in base:
             if re.fullmatch(r"[A-Za-z0-9._-]+", base):
                 return "%s" % base
@@ -127,13 +134,17 @@ class Generator:
         return '"%s"' % base.replace("\\", "\\\\").replace('"', '\\"')
 
     def param(self, key, value):
+        if isinstance(value, tuple):
+            return "%s%s;\r\n %s%s" % (key, value[0], key, value[1])
         if value.startswith("*="):
-            return "%s%s" % (key, value[1:] if False else value)
+            return key + value
         sp = self.pick("", " ")
         return "%s%s=%s%s" % (key, sp, sp, value)
 
     def fold(self, line):
-        # Folds at a blank, now and then.
+        # Folds at a blank, now and then (a field folded already stays).
+        if "\r\n" in line:
+            return line
         out = []
         for word in line.split(" "):
             out.append(word)
@@ -148,7 +159,7 @@ class Generator:
             text = base64.b64encode(data).decode()
             if self.r.random() < 0.3:
                 text = text.rstrip("=")
-            width = self.pick(76, 64, 72, 4, 7)
+            width = self.pick(76, 64, 72, 4, 7, 1500)
             return "".join(text[i:i + width] + "\r\n" for i in range(0, len(text), width))
         if encoding == "quoted-printable":
             out, col = "", 0
@@ -174,6 +185,7 @@ class Generator:
     def payload(self, encoding):
         if encoding in ("7bit", "8bit", None):
             lines = [self.pick("plain text", "--%s--junk" % self.boundary(), "--x text", ".dot", "",
+                               "nul \x00 byte", "long " + "x" * self.r.randint(1000, 2100),
                                "caf\u00e9".encode().decode("latin-1") if encoding == "8bit" else "cafe")
                      for _ in range(self.r.randint(1, 4))]
             return "\n".join(lines).encode("latin-1")
@@ -182,6 +194,10 @@ class Generator:
     def part(self, depth):
         if depth < 3 and self.r.random() < 0.3:
             return self.multipart(depth + 1)
+        if depth < 3 and self.r.random() < 0.05:
+            # An enclosed message with parts of its own.
+            return "Content-Type: message/rfc822\r\n\r\nFrom: x@example.org\r\nMIME-Version: 1.0\r\n" + \
+                self.multipart(depth + 1)
         encoding = self.pick("base64", "quoted-printable", "7bit", "8bit", None)
         data = self.payload(encoding)
         headers = []
@@ -190,7 +206,7 @@ class Generator:
         name = self.name() if self.r.random() < 0.8 else None
         ct = ctype
         if name and (disp is None or self.r.random() < 0.3):
-            ct += "; " + self.param("name", name) if not name.startswith("*=") else "; name" + name
+            ct += "; " + self.param("name", name)
         headers.append(self.fold("Content-Type: " + ct) if self.r.random() < 0.5 else "Content-Type: " + ct)
         if encoding:
             headers.append("%s: %s" % (self.pick("Content-Transfer-Encoding", "content-transfer-encoding"),
@@ -198,7 +214,7 @@ class Generator:
         if disp:
             d = disp
             if name:
-                d += "; " + (self.param("filename", name) if not name.startswith("*=") else "filename" + name)
+                d += "; " + self.param("filename", name)
             headers.append(self.fold("Content-Disposition: " + d))
         self.r.shuffle(headers)
         return "\r\n".join(headers) + "\r\n\r\n" + self.body(encoding, data)
@@ -210,6 +226,8 @@ class Generator:
         head = "Content-Type: multipart/%s; %s" % (sub, self.param("boundary", quoted))
         if self.r.random() < 0.3:
             head = "Content-Type: multipart/%s;\r\n x-hint=1;\r\n boundary=%s" % (sub, quoted)
+        elif self.r.random() < 0.2:
+            head = "Content-Type:\r\n multipart/%s; (comment) %s" % (sub, self.param("boundary", quoted))
         text = self.fold(head) if self.r.random() < 0.3 else head
         text += "\r\n\r\n"
         if self.r.random() < 0.5:

@@ -216,6 +216,38 @@ bool ValidUtf8(const unsigned char* s, int n) {
     return true;
 }
 
+// Appends UTF-8 text, each ill-formed sequence (its longest start that could
+// have been valid) replaced by U+FFFD, as Unicode recommends.
+int AppendUtf8(const unsigned char* s, int n, char* out, int k, int room) {
+    for (int i = 0; i < n;) {
+        unsigned char c = s[i];
+        int more = c < 0x80                   ? 0
+                   : (c >= 0xC2 && c <= 0xDF) ? 1
+                   : (c >> 4) == 14           ? 2
+                   : (c >= 0xF0 && c <= 0xF4) ? 3
+                                              : -1;
+        int good = 1;
+        for (int j = 1; more > 0 && j <= more; ++j, ++good) {
+            if (i + j >= n) break;
+            unsigned char lo = 0x80, hi = 0xBF;
+            if (j == 1 && c == 0xE0) lo = 0xA0;
+            if (j == 1 && c == 0xED) hi = 0x9F;
+            if (j == 1 && c == 0xF0) lo = 0x90;
+            if (j == 1 && c == 0xF4) hi = 0x8F;
+            if (s[i + j] < lo || s[i + j] > hi) break;
+        }
+        if (more >= 0 && good == more + 1) {
+            if (k + good > room) return k;
+            memcpy(out + k, s + i, static_cast<size_t>(good));
+            k += good;
+        } else {
+            k = PutUtf8(0xFFFD, out, k, room);
+        }
+        i += more < 0 ? 1 : good;
+    }
+    return k;
+}
+
 // Appends bytes of the named character set to out as UTF-8. UTF-8 and ASCII
 // pass; ISO-8859-1, -15 and windows-1252 are converted; text of any other
 // set passes when it is valid UTF-8, else it is read as ISO-8859-1.
@@ -228,6 +260,8 @@ int AppendCharset(const char* charset, int csLen, const unsigned char* s, int n,
     bool latin1 = !strcmp(cs, "iso-8859-1") || !strcmp(cs, "latin1") || !strcmp(cs, "latin-1") ||
                   !strcmp(cs, "iso8859-1") || !strcmp(cs, "l1");
     bool cp1252 = !strcmp(cs, "windows-1252") || !strcmp(cs, "cp1252");
+    bool utf8 = !strcmp(cs, "utf-8") || !strcmp(cs, "utf8");
+    if (utf8) return AppendUtf8(s, n, out, k, room);
     bool latin9 = !strcmp(cs, "iso-8859-15") || !strcmp(cs, "latin-9") || !strcmp(cs, "iso8859-15");
     if (!latin1 && !cp1252 && !latin9 && ValidUtf8(s, n)) {
         int m = n < room - k ? n : room - k;
@@ -496,6 +530,17 @@ int JoinParam(const Params& ps, int id, char* out, int room) {
     return 1;
 }
 
+// White space around a name is no part of it.
+void TrimBlanks(char* text) {
+    auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    int n = static_cast<int>(strlen(text));
+    while (n > 0 && space(text[n - 1])) --n;
+    int start = 0;
+    while (start < n && space(text[start])) ++start;
+    memmove(text, text + start, static_cast<size_t>(n - start));
+    text[n - start] = '\0';
+}
+
 // type/subtype ; attribute = value ; ... (RFC 2045 section 5.1)
 const char* ParseParams(const char* p, Params* ps) {
     while (*p) {
@@ -593,6 +638,7 @@ int EndBody(MimeDecoder* d, MimeSink* s, bool complete, bool atDelimiter) {
             memcpy(out, d->Carry, static_cast<size_t>(d->CarryLen));
             o = d->CarryLen;
         }
+        if (d->CrHeld) out[o++] = '\r';
         if (!atDelimiter && d->EolLen > 0) {
             memcpy(out + o, d->Eol, static_cast<size_t>(d->EolLen));
             o += d->EolLen;
@@ -605,6 +651,7 @@ int EndBody(MimeDecoder* d, MimeSink* s, bool complete, bool atDelimiter) {
     }
     d->CarryLen = 0;
     d->EolLen = 0;
+    d->CrHeld = 0;
     d->Mode = kText;
     d->Encoding = kEncNone;
     return rc;
@@ -632,6 +679,7 @@ int BeginBody(MimeDecoder* d, MimeSink* s) {
     d->Mode = kText;
     d->CarryLen = 0;
     d->EolLen = 0;
+    d->CrHeld = 0;
     const char* name = h.FileName[0] ? h.FileName : h.TypeName;
     if (!name[0] && !h.Inline && h.Encoding == kEncBase64 && d->SaveUnnamed)
         name = d->Stack.Depth > 0 ? "incoming.mai" : "noname";
@@ -809,16 +857,34 @@ int BodyPiece(MimeDecoder* d, MimeSink* s, const char* data, int n, bool ends) {
         if (int rc = Emit(d, s, d->Eol, held)) return rc;
     }
     bool soft = false;
-    if (int rc = Content(d, s, data, n - eol, ends, &soft)) return rc;
-    if (eol == 0 || soft) return 0;
+    const char* eolText = data + n - eol;
+    int eolLen = eol;
+    int length = n - eol;
+    if (d->CrHeld) {
+        // A CR that ended the piece before: with this LF it is the line end
+        // (a CR LF cut between two pieces), else it was content.
+        d->CrHeld = 0;
+        if (ends && n == 1) {
+            eolText = "\r\n";
+            eolLen = 2;
+        } else if (int rc = Content(d, s, "\r", 1, false, &soft)) {
+            return rc;
+        }
+    }
+    if (!ends && length > 0 && data[length - 1] == '\r') {
+        --length;
+        d->CrHeld = 1;
+    }
+    if (int rc = Content(d, s, data, length, ends, &soft)) return rc;
+    if (!ends || soft) return 0;
     if (d->Mode == kFile) {
         // The CR LF before a delimiter belongs to the delimiter (RFC 2046
         // section 5.1.1): held until the next line shows it is content.
-        memcpy(d->Eol, data + n - eol, static_cast<size_t>(eol));
-        d->EolLen = eol;
+        memcpy(d->Eol, eolText, static_cast<size_t>(eolLen));
+        d->EolLen = eolLen;
         return 0;
     }
-    return Emit(d, s, data + n - eol, eol);
+    return Emit(d, s, eolText, eolLen);
 }
 
 }  // namespace
@@ -837,6 +903,7 @@ void MimeStart(MimeDecoder* d, bool saveUnnamed) {
     d->Mode = kText;
     d->Encoding = kEncNone;
     d->EolLen = 0;
+    d->CrHeld = 0;
     d->CarryLen = 0;
     d->Failed = 0;
 }
@@ -911,9 +978,11 @@ int ParseMimeField(const char* field, MimeHeader* h) {
             }
         }
         JoinParam(ps, kParamName, h->TypeName, kMimeNameChars);
+        TrimBlanks(h->TypeName);
     } else {
         h->Inline = strcmp(token, "inline") == 0;
         JoinParam(ps, kParamFileName, h->FileName, kMimeNameChars);
+        TrimBlanks(h->FileName);
     }
     return 0;
 }

@@ -76,6 +76,7 @@ struct MimeDecoder {
     int32_t Encoding;  // of the body being read
     int32_t EolLen;    // line end held back: it belongs to a delimiter that may follow
     char Eol[2];
+    uint8_t CrHeld;    // a piece ended in CR: the LF may follow in the next one
     int32_t CarryLen;  // base64 characters or a quoted-printable escape split by a piece
     char Carry[72];
     int32_t Failed;
