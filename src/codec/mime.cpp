@@ -717,7 +717,10 @@ int FinishField(MimeDecoder* d, MimeSink* s) {
     if (d->FieldWrite == 2) {
         // Subject and From: encoded words decoded, on one line.
         const char* colon = strchr(field, ':');
-        if (!colon || !strstr(colon, "=?")) return s->Text(d->Field, d->FieldLen) < 0 ? -1 : 0;
+        if (!colon || !strstr(colon, "=?")) {
+            int rc = s->Text(d->Field, d->FieldLen);
+            return rc < 0 ? rc : 0;
+        }
         char out[kFieldChars + 2];
         int k = static_cast<int>(colon + 1 - field);
         memcpy(out, field, static_cast<size_t>(k));
@@ -765,7 +768,6 @@ int HeaderPiece(MimeDecoder* d, MimeSink* s, const char* data, int n, bool start
             // The enclosed message's own header follows, read like more part
             // header (RFC 2046 section 5.2.1).
             ResetHead(&d->Head);
-            d->Enclosed = 1;
             d->State = kPartHeader;
             return 0;
         }
@@ -827,7 +829,6 @@ int Delimiter(MimeDecoder* d, MimeSink* s, const char* data, int n, int* rc) {
             // one ends its level too (what follows is its epilogue).
             d->Stack.Depth = closing ? level : level + 1;
             d->State = closing ? kSkip : kPartHeader;
-            d->Enclosed = 0;
             d->FieldOpen = 0;
             ResetHead(&d->Head);
             s->Note("[Boundary line found]\r\n");
@@ -894,7 +895,6 @@ void MimeStart(MimeDecoder* d, bool saveUnnamed) {
     d->State = kTopHeader;
     d->TopMode = kTopAll;
     d->AtLineStart = 1;
-    d->Enclosed = 0;
     d->FieldOpen = 0;
     d->FieldWrite = 0;
     d->FieldLen = 0;

@@ -65,7 +65,6 @@ struct MimeDecoder {
     int32_t State;
     int32_t TopMode;      // which top-level header fields reach the message text
     uint8_t AtLineStart;  // the next piece starts a line
-    uint8_t Enclosed;     // the header being read belongs to an enclosed message
     uint8_t FieldOpen;
     uint8_t FieldWrite;  // what becomes of the field: 0 nothing, 1 as it comes, 2 decoded
     int32_t FieldLen;
