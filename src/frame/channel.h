@@ -52,7 +52,7 @@ struct Channel {
     // File and directory names of the downloader and decoder.
     char MailFile[kNameChars + 2];  // full path of the message file being written
     char EmailDir[kNameChars + 2];
-    char AttachDir[kNameChars + 2];
+    char AttachDir[kPathChars + 2];
     char AttachPath[kPathChars + 2];  // final path of the current attachment file
     char TempPath[kPathChars + 2];    // what it is written under until complete
     char FailedFile[kPathChars + 2];  // the file a -67 of the last download is about
@@ -114,7 +114,7 @@ struct Channel {
     MimeDecoder Mime;
     int32_t RetrHeld;  // bytes of a line not yet whole at the start of RetrBuffer
     char RetrBuffer[kRetrBufferSize + 2];
-    char RawCopyDir[kNameChars + 2];  // RawCopyDir: where the message goes as received
+    char RawCopyDir[kPathChars + 2];  // RawCopyDir: where the message goes as received
     plat::FileHandle RawHandle;
     char RawPath[kPathChars + 2];
     char RawTemp[kPathChars + 2];

@@ -253,7 +253,7 @@ extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const ch
         case 58:
             return CopyText(ch->UserName, text, kUserChars);
         case 63:
-            return CopyText(ch->RawCopyDir, text, kNameChars);
+            return CopyText(ch->RawCopyDir, text, kPathChars + 1);
         case 59: {
             int id = ch->Chan * kSlotsPerChannel + kSlotAlternateText;
             if (BlockInUse(id) == 1) return 0;  // the first text stays

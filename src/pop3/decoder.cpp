@@ -68,9 +68,14 @@ const char* BaseName(const char* path) {
 // when no name fits, or -1 when the folder takes no new file.
 plat::FileHandle CreateUnique(const char* dir, const char* name, int startK, char* finalPath,
                               char* tempPath) {
+    // A folder too long for a path (or cut to its field) is refused, never
+    // used cut: a cut path names another folder.
     int dirLen = TextLength(dir);
     int room = kPathChars - dirLen - 1 - kNameSlack;
-    if (room < 8) return -1;
+    if (room < 8) {
+        CopyText(finalPath, dir, kPathChars);
+        return -1;
+    }
     char variant[kPathChars + 2];
     for (int k = startK; k <= kNameTries; ++k) {
         if (!NameVariant(name, k, room, variant)) return 0;

@@ -147,7 +147,7 @@ extern "C" VOK_EXPORT int VOKAPI vokGetEmailFile(int channel, int message, const
     // long for a path is seen and refused instead of being cut.
     CopyText(ch->EmailName, fileName, kNameChars + 1);
     CopyText(ch->EmailDir, emailDir, kNameChars + 1);
-    CopyText(ch->AttachDir, attachDir, kNameChars + 1);
+    CopyText(ch->AttachDir, attachDir, kPathChars + 1);
     ch->UserBuffer = nullptr;
     ch->UserBufferSize = 0;
     ch->UserBufferLen = 0;

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     fclose(f);
     if (vokAttach(1) != 1) return 2;
     vok::Channel* ch = vok::ChannelTable[0].Record;
-    vok::CopyText(ch->AttachDir, argv[2], vok::kNameChars + 1);
+    vok::CopyText(ch->AttachDir, argv[2], vok::kPathChars + 1);
     vok::CopyText(ch->EmailName, "mail.txt", vok::kNameChars);
     char path[vok::kPathChars + 2];
     if (vok::JoinPath(path, vok::kPathChars, argv[2], "", "mail.txt") < 0) return 2;
