@@ -76,8 +76,17 @@ int CreateChannel(int chan) {
 // release runs no driver steps, so nothing else would close them and they
 // would leak across attach cycles. Nothing is sent and nothing is logged.
 void CloseChannelResources(Channel* ch, bool closeSocket) {
+    // A download cut off by the release: the decoded bytes still held go to
+    // the attachment's (temporary) file.
+    if (ch->Downloading && ch->FileHandle > 0 && ch->AttachBufferLen > 0)
+        plat::FileWrite(ch->FileHandle, ch->AttachBuffer,
+                        static_cast<uint32_t>(ch->AttachBufferLen));
+    ch->AttachBufferLen = 0;
+    ch->Downloading = 0;
     if (ch->FileHandle > 0) plat::FileClose(ch->FileHandle);
     ch->FileHandle = 0;
+    if (ch->RawHandle > 0) plat::FileClose(ch->RawHandle);
+    ch->RawHandle = 0;
     if (ch->MailHandle > 0) plat::FileClose(ch->MailHandle);
     ch->MailHandle = 0;
     if (closeSocket && ch->Socket != plat::kNoSocket) {

@@ -360,25 +360,15 @@ int TakeStatusLine(Channel* ch, int n, bool toBuffer) {
     return EndCutOff(ch, VOK_POP3_ERROR);
 }
 
-int ReadRetrLine(Channel* ch, uint32_t now) {
+// The status line of RETR, read like every reply line.
+int ReadRetrStatus(Channel* ch, uint32_t now) {
     if (!WaitReadable(ch, ReadWaitMs())) return 0;  // the deadline bounds the wait
     bool end = false;
     int n = ReadResponseLine(ch, ScaledWait(ReadWaitMs(), 4), &end);
     if (n < 0) return EndCutOff(ch, n);
     if (n == 0) return 0;
-    char* line = ch->ReplyBuffer;
-    if (ch->StatusPending) {
-        ch->AtLineStart = EndsLine(line, n);
-        if (int rc = TakeStatusLine(ch, n, false)) return rc;
-        ExtendDeadline(ch, now);
-        return 0;
-    }
-    if (end) {
-        ch->NextState = kPop3Finish;
-        return 0;
-    }
-    ch->AtLineStart = EndsLine(line, n);
-    if (int rc = DownloadPiece(ch, line, n); rc < 0) return EndCutOff(ch, rc);
+    ch->AtLineStart = EndsLine(ch->ReplyBuffer, n);
+    if (int rc = TakeStatusLine(ch, n, false)) return rc;
     ExtendDeadline(ch, now);
     return 0;
 }
@@ -429,7 +419,7 @@ int ReadRetrBlock(Channel* ch, uint32_t now) {
 }
 
 int ReadRetrLines(Channel* ch, uint32_t now) {
-    return ch->StatusPending ? ReadRetrLine(ch, now) : ReadRetrBlock(ch, now);
+    return ch->StatusPending ? ReadRetrStatus(ch, now) : ReadRetrBlock(ch, now);
 }
 
 int FinishFiles(Channel* ch, uint32_t) {
