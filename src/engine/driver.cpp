@@ -194,12 +194,8 @@ int DriverStep(Channel* ch) {
         Yield();
         return kDriverWait;
     }
-    if (ch->Deadline != 0 && Before(ch->Deadline, now)) {
-        // A download that timed out keeps what arrived (written out now,
-        // not at some later call).
-        if (ch->Protocol == 'P') FinishOpenFiles(ch);
+    if (ch->Deadline != 0 && Before(ch->Deadline, now))
         return DriverError(ch, 0, VOK_SOCKET_TIMEOUT);
-    }
     if (ch->NeedWritable && !SendRoomHeld(ch) && PollSocket(ch, kPollWritable) != 1) {
         Yield();
         return kDriverWait;
