@@ -252,8 +252,6 @@ extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const ch
             return CopyText(ch->SmtpPassword, text, kUserChars);
         case 58:
             return CopyText(ch->UserName, text, kUserChars);
-        case 63:
-            return CopyText(ch->RawCopyDir, text, kPathChars + 1);
         case 59: {
             int id = ch->Chan * kSlotsPerChannel + kSlotAlternateText;
             if (BlockInUse(id) == 1) return 0;  // the first text stays
@@ -261,6 +259,8 @@ extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const ch
         }
         case 62:
             return SetCharset(ch, text);
+        case 63:
+            return CopyText(ch->RawCopyDir, text, kPathChars + 1);
         default:
             return -1;
     }
