@@ -197,7 +197,7 @@ TEST_F(Dovecot, RetrSavesAttachmentsByteForByte) {
     EXPECT_EQ(ReadFile(dir.file("2.txt")),
               "From: Bob <bob@example.org>\r\n"
               "To: Ann <ann@example.com>\r\n"
-              "Subject: Rapport trimestriel \xE9t\xE9\r\n"
+              "Subject: Rapport trimestriel \xC3\xA9t\xC3\xA9\r\n"  // decoded to UTF-8
               "MIME-Version: 1.0\r\n"
               "\r\n"
               "Voil\xE0 le rapport.\r\n"
