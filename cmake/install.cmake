@@ -27,6 +27,13 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/vok32Config.cmake
 # The way up from the pkg-config folder to the prefix, whatever the libdir.
 file(RELATIVE_PATH VOK_PC_TO_PREFIX /prefix/${VOK_PKGCONFIG_DIR} /prefix)
 string(REGEX REPLACE "/$" "" VOK_PC_TO_PREFIX "${VOK_PC_TO_PREFIX}")
+# The library links OpenSSL where it is the TLS backend; a static link of it
+# needs to know.
+if(VOK_TLS_BACKEND STREQUAL "openssl")
+  set(VOK_PC_REQUIRES_PRIVATE "Requires.private: libssl >= 3.0, libcrypto >= 3.0")
+else()
+  set(VOK_PC_REQUIRES_PRIVATE "")
+endif()
 configure_file(cmake/vok32.pc.in ${CMAKE_CURRENT_BINARY_DIR}/vok32.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/vok32.pc DESTINATION ${VOK_PKGCONFIG_DIR})
 
