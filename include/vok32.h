@@ -87,6 +87,16 @@ extern "C" {
 #define VOK_ALREADY_ATTACHED (-72)
 #define VOK_CHANNEL_RANGE (-73)
 
+/* Secure connections. vokErrorText adds the TLS backend's reason after one
+ * space (the server's line for VOK_STARTTLS_REFUSED and VOK_AUTH_NOT_OFFERED)
+ * when the buffer has room. */
+#define VOK_TLS_HANDSHAKE_FAILED (-80)  /* "TLS handshake failed." */
+#define VOK_TLS_UNTRUSTED (-81)         /* "Server certificate is not trusted." (also: expired) */
+#define VOK_TLS_NAME_MISMATCH (-82)     /* "Server name does not match its certificate." */
+#define VOK_STARTTLS_REFUSED (-83)      /* "Server does not offer STARTTLS." (or refused STLS) */
+#define VOK_TLS_UNAVAILABLE (-84)       /* "TLS is not available in this build." */
+#define VOK_AUTH_NOT_OFFERED (-85)      /* "Authentication method not offered by the server." */
+
 /* Socket-layer failures are the negated WinSock error numbers. */
 #define VOK_WSAEINTR (-10004)
 #define VOK_WSAEBADF (-10009)
@@ -160,6 +170,28 @@ extern "C" {
 #define VOK_RAW_DOWNLOAD 28
 #define VOK_ESMTP_MODE 29
 #define VOK_USE_APOP 30
+/* TlsMode (channel, default 0): 0 plain TCP; 1 STARTTLS required (SMTP:
+ * EHLO, STARTTLS, handshake, EHLO again, RFC 3207; POP3: STLS after the
+ * greeting, RFC 2595), implies EHLO; 2 implicit TLS right after the connect
+ * (SMTP port 465, POP3 port 995). TLS 1.2 at least; SNI sent for names. */
+#define VOK_TLS_MODE 31
+#define VOK_TLS_PLAIN 0
+#define VOK_TLS_STARTTLS 1
+#define VOK_TLS_IMPLICIT 2
+/* TlsVerify (channel, default 1): 1 the server certificate must chain to a
+ * trusted root, be within its validity period and match the server name (DNS
+ * names in subjectAltName, IP entries for an address); 0 no check (the log
+ * says so in a warning line). */
+#define VOK_TLS_VERIFY 32
+/* AuthMethod (channel, default 0): 0 chosen as before (the EHLO reply's AUTH
+ * list; USER/PASS or APOP); 1 PLAIN, 2 LOGIN, 3 CRAM-MD5, 4 XOAUTH2. POP3
+ * uses the SASL AUTH command (RFC 5034) for 1 and 4. */
+#define VOK_AUTH_METHOD 33
+#define VOK_AUTH_DEFAULT 0
+#define VOK_AUTH_PLAIN 1
+#define VOK_AUTH_LOGIN 2
+#define VOK_AUTH_CRAM_MD5 3
+#define VOK_AUTH_XOAUTH2 4
 
 /* String parameters (vokStringParam). */
 #define VOK_LOG_FILE 20
@@ -174,6 +206,22 @@ extern "C" {
 #define VOK_SMTP_PASSWORD 57
 #define VOK_USER_NAME 58
 #define VOK_ALTERNATE_TEXT 59
+/* TlsCaFile (channel): a PEM file of trusted roots used instead of the
+ * system's store; "" returns to the system's store. */
+#define VOK_TLS_CA_FILE 60
+/* OAuthToken (channel, up to 8192 characters): the bearer token of XOAUTH2;
+ * the user name is the account. */
+#define VOK_OAUTH_TOKEN 61
+
+/* Statistics (vokStatistics) of secure connections. */
+#define VOK_STAT_TLS_ACTIVE 30  /* 1 while the connection is encrypted, else 0 */
+#define VOK_STAT_TLS_VERSION 31 /* 0x0303 TLS 1.2, 0x0304 TLS 1.3, 0 without TLS */
+
+/* Debug texts (vokDebug) of secure connections. */
+#define VOK_DEBUG_TLS_SESSION 41 /* "TLSv1.3 TLS_AES_256_GCM_SHA384" */
+#define VOK_DEBUG_TLS_SUBJECT 42 /* the server certificate's subject */
+#define VOK_DEBUG_SERVER_ADDRESS 43 /* the server's address as text (IPv4 or IPv6) */
+
 /* Extensions. VOK_CHARSET (channel): the name of the charset the texts
  * given to vokSendEmail are in (the body, the subject, display names and
  * attachment names); default "utf-8", on Windows the ANSI code page's name

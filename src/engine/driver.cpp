@@ -6,6 +6,7 @@
 #include <atomic>
 #include <initializer_list>
 
+#include "engine/tls_transport.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/errors.h"
@@ -20,7 +21,7 @@ namespace vok {
 namespace {
 
 StateStep FindStep(int state) {
-    for (const StateTable* table : {&kEngineStates, &kSmtpStates, &kPop3States}) {
+    for (const StateTable* table : {&kEngineStates, &kSmtpStates, &kPop3States, &kTlsStates}) {
         for (int i = 0; i < table->Count; ++i)
             if (table->Entries[i].State == state) return table->Entries[i].Step;
     }
@@ -255,7 +256,7 @@ int DriveToEnd(Channel* ch) {
             // that repeats with NeedWritable set has sent a line and goes on
             // as soon as the socket takes the next one.)
             bool connecting = rc == 106;
-            if (connecting || RingCount(ch) == 0)
+            if (connecting || (RingCount(ch) == 0 && !TlsHasBuffered(ch)))
                 plat::SocketPoll(ch->Socket,
                                  connecting ? plat::Readiness::Writable : plat::Readiness::Readable,
                                  wait);
@@ -352,7 +353,7 @@ int AwaitConnect(Channel* ch, uint32_t now) {
         // Commands go out at once; message data is coalesced by HoldSends.
         plat::SocketSetNoDelay(ch->Socket);
         ReplyWait(ch, now);  // the server's greeting comes next
-        ch->NextState = ch->ReturnState;
+        ch->NextState = ch->TlsMode == 2 ? kTlsStart : ch->ReturnState;  // implicit TLS
     }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "codec/text.h"
+#include "engine/tls_transport.h"
 #include "frame/channel.h"
 #include "frame/log.h"
 #include "frame/settings.h"
@@ -49,12 +50,14 @@ void RingAppend(Channel* ch, const char* src, int n) {
 // peer has closed or the receive failed.
 int ReceiveInto(Channel* ch, char* dst, int length) {
     if (ch->Socket == plat::kNoSocket || length <= 0) return -1;
+    if (ch->Tls) return TlsReceive(ch, dst, length);
     int n = plat::SocketRecv(ch->Socket, dst, length);
     return n > 0 ? n : -1;
 }
 
 bool PollReadable(Channel* ch) {
     if (ch->Socket == plat::kNoSocket) return true;  // the receive meets the error
+    if (ch->Tls) return TlsPollReadable(ch);
     return plat::SocketPoll(ch->Socket, plat::Readiness::Readable, 0) == 1;
 }
 
@@ -187,7 +190,9 @@ int WaitReadable(Channel* ch, int32_t ms) {
         int32_t left = static_cast<int32_t>(limit - now);
         if (left <= 0) return 0;
         // Block in the poll itself: no busy waiting, and data is seen at once.
-        if (plat::SocketPoll(ch->Socket, plat::Readiness::Readable, left) == 1) return 1;
+        if (plat::SocketPoll(ch->Socket, plat::Readiness::Readable, left) == 1 &&
+            (!ch->Tls || TlsPollReadable(ch)))
+            return 1;
     }
 }
 
@@ -362,7 +367,7 @@ int FlushSends(Channel* ch) {
     int used = ch->SendUsed;
     ch->SendUsed = 0;
     if (used <= 0) return 0;
-    int n = SendBounded(ch, ch->SendBuffer, used);
+    int n = ch->Tls ? TlsSend(ch, ch->SendBuffer, used) : SendBounded(ch, ch->SendBuffer, used);
     return n < 0 ? n : 0;
 }
 // Gathering only while the caller has not asked for paced lines: a
@@ -395,7 +400,7 @@ int SendData(Channel* ch, const char* data, int length) {
     }
     int rc = FlushSends(ch);  // held data goes first
     if (rc < 0) return rc;
-    int n = SendBounded(ch, data, length);
+    int n = ch->Tls ? TlsSend(ch, data, length) : SendBounded(ch, data, length);
     if (n < 0) return n;
     LogSent(ch, data, n);
     return n;
@@ -425,6 +430,7 @@ int SendSecretLine(Channel* ch, char* text, int shown) {
 int CloseSocket(Channel* ch) {
     while (plat::SocketLayerBusy())
         plat::SleepMs(static_cast<uint32_t>(NonNegative(LibrarySettings.PollSleep)));
+    TlsEnd(ch, true);  // close_notify first (RFC 8446 section 6.1)
     // The handle is taken from the channel under the lock (the system may
     // hand its number to another socket once it is closed); the close itself
     // waits for nothing, so no other channel ever waits for this one.
@@ -441,6 +447,7 @@ int CloseSocket(Channel* ch) {
 
 void DropSocket(Channel* ch) {
     ch->SendUsed = 0;
+    TlsEnd(ch, false);
     if (ch->Socket == plat::kNoSocket) return;
     plat::LockEnter();
     plat::SocketClose(ch->Socket, 0);

@@ -16,6 +16,7 @@
 #include "codec/mime.h"
 #include "platform/platform.h"
 #include "platform/sockets.h"
+#include "platform/tls.h"
 
 namespace vok {
 
@@ -183,6 +184,24 @@ struct Channel {
     // Message data held back while HoldSends is set, sent in large blocks.
     int32_t SendUsed;
     char SendBuffer[kSendBufferSize];
+
+    // Secure connections (engine/tls_transport.cpp). While Tls is set every
+    // byte of the connection goes through the session; decrypted bytes the
+    // readiness check took from it wait in TlsStage.
+    uint8_t TlsMode;    // 0 plain, 1 STARTTLS / STLS required, 2 implicit
+    uint8_t TlsVerify;  // check the server certificate (default 1)
+    uint8_t AuthMethod;
+    uint8_t TlsEnded;  // the session saw its end (close_notify, cut off or failure)
+    plat::TlsSession* Tls;
+    uint32_t TlsDeadline;  // the handshake has failed after this tick
+    int32_t TlsVersion;    // wire number of the protocol, 0 without TLS
+    int32_t TlsStageRead;
+    int32_t TlsStageLen;
+    char TlsStage[kRingSize];
+    char TlsCaFile[kNameChars + 2];
+    char TlsReason[kNameChars + 2];   // backend's or server's reason of the last TLS failure
+    char TlsSession[kNameChars + 2];  // "TLSv1.3 TLS_AES_256_GCM_SHA384"
+    char TlsSubject[kNameChars * 2 + 2];
 };
 
 // One entry of the channel table.

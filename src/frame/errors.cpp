@@ -64,6 +64,12 @@ const ErrorEntry kErrors[] = {
     {-71, "Must call vokAttach first."},
     {-72, "Already attached."},
     {-73, "Channel out of range."},
+    {-80, "TLS handshake failed."},
+    {-81, "Server certificate is not trusted."},
+    {-82, "Server name does not match its certificate."},
+    {-83, "Server does not offer STARTTLS."},
+    {-84, "TLS is not available in this build."},
+    {-85, "Authentication method not offered by the server."},
     {-10004, "Interrupted system call."},
     {-10009, "Bad file number."},
     {-10013, "Access denied."},
@@ -138,6 +144,12 @@ int FormatErrorText(const Channel* ch, int code, char* buffer, int size) {
             buffer[placed++] = ' ';
             for (const char* r = ch->ReplyBuffer; *r && placed < size - 1; ++r)
                 buffer[placed++] = *r;
+        }
+        // A TLS failure: add the backend's (or the server's) reason.
+        bool withReason = code <= VOK_TLS_HANDSHAKE_FAILED && code >= VOK_AUTH_NOT_OFFERED;
+        if (withReason && ch && ch->TlsReason[0] && placed < size - 1) {
+            buffer[placed++] = ' ';
+            for (const char* r = ch->TlsReason; *r && placed < size - 1; ++r) buffer[placed++] = *r;
         }
     }
     buffer[placed] = '\0';

@@ -69,6 +69,7 @@ int CreateChannel(int chan) {
     ch->AttachTotal = 0;
     ch->InlineImages = 1;
     plat::DefaultCharset(ch->Charset, sizeof ch->Charset);
+    ch->TlsVerify = 1;
     return 1;
 }
 
@@ -89,6 +90,8 @@ void CloseChannelResources(Channel* ch, bool closeSocket) {
     ch->RawHandle = 0;
     if (ch->MailHandle > 0) plat::FileClose(ch->MailHandle);
     ch->MailHandle = 0;
+    plat::TlsFree(ch->Tls);
+    ch->Tls = nullptr;
     if (closeSocket && ch->Socket != plat::kNoSocket) {
         plat::SocketClose(ch->Socket, 0);  // dropped, as the socket layer's cleanup would
         ch->Socket = plat::kNoSocket;

@@ -208,6 +208,17 @@ extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int val
         case 30:
             ch->UseApop = LowByte(value);
             break;
+        case 31:
+            if (value < 0 || value > 2) return -1;
+            ch->TlsMode = static_cast<uint8_t>(value);
+            break;
+        case 32:
+            ch->TlsVerify = value != 0 ? 1 : 0;
+            break;
+        case 33:
+            if (value < 0 || value > 4) return -1;
+            ch->AuthMethod = static_cast<uint8_t>(value);
+            break;
         default:
             return -1;
     }
@@ -261,6 +272,8 @@ extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const ch
             return SetCharset(ch, text);
         case 63:
             return CopyText(ch->RawCopyDir, text, kPathChars + 1);
+        case 60:
+            return CopyText(ch->TlsCaFile, text, kNameChars);
         default:
             return -1;
     }

@@ -78,6 +78,10 @@ extern "C" VOK_EXPORT int VOKAPI vokStatistics(int channel, int index) {
             return VOK_BUILD;
         case 27:
             return static_cast<int>(ch->Socket);
+        case 30:
+            return ch->Tls ? 1 : 0;
+        case 31:
+            return ch->Tls ? ch->TlsVersion : 0;
         default:
             return -1;
     }
@@ -124,6 +128,12 @@ extern "C" VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, i
             if (!block) return VOK_NULL_POINTER;
             return CopyOut(buffer, size, block, BlockSize(id));
         }
+        case 41:
+            return CopyOut(buffer, size, ch->TlsSession, kNameChars);
+        case 42:
+            return CopyOut(buffer, size, ch->TlsSubject, kNameChars * 2);
+        case 43:
+            return FormatDottedQuad(ch->ServerIP, buffer, size);
         default:
             CopyOut(buffer, size, "?", 1);
             return 0;

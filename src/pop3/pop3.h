@@ -36,6 +36,12 @@ enum Pop3State : int {
     kPop3ListReply = 318,
     kPop3Uidl = 320,
     kPop3UidlLine = 321,
+    kPop3Stls = 330,  // STLS after the greeting (RFC 2595 section 4)
+    kPop3StlsReply = 331,
 };
+
+// STLS (stls.cpp).
+int SendStls(Channel* ch, uint32_t now);
+int ReadStlsReply(Channel* ch, uint32_t now);
 
 }  // namespace vok

@@ -154,6 +154,11 @@ int ReadGreeting(Channel* ch, uint32_t now) {
     TakeApopTimestamp(ch);
     ReplyWait(ch, now);
     ch->NextState = ch->UseApop ? kPop3Apop : kPop3User;
+    if (ch->TlsMode == 1 && !ch->Tls) {
+        // Login only once the connection is encrypted.
+        ch->ReturnState = ch->NextState;
+        ch->NextState = kPop3Stls;
+    }
     return 0;
 }
 
@@ -545,6 +550,8 @@ const StateEntry kPop3Entries[] = {
     {kPop3ListReply, ReadListReply},
     {kPop3Uidl, SendUidl},
     {kPop3UidlLine, ReadUidlLine},
+    {kPop3Stls, SendStls},
+    {kPop3StlsReply, ReadStlsReply},
 };
 
 }  // namespace

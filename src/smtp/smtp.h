@@ -78,6 +78,11 @@ int ReadLoginResult(Channel* ch, uint32_t now);    // 164
 int SendAuthPlain(Channel* ch, uint32_t now);      // 170
 int ReadPlainResult(Channel* ch, uint32_t now);    // 171
 
+// STARTTLS (starttls.cpp).
+int ChooseStartTls(Channel* ch);                   // from the EHLO reply: 180 or -83
+int SendStartTls(Channel* ch, uint32_t now);       // 180
+int ReadStartTlsReply(Channel* ch, uint32_t now);  // 181
+
 // Message (compose.cpp).
 int SendMailFrom(Channel* ch, uint32_t now);           // 204
 int ReadMailFromReply(Channel* ch, uint32_t now);      // 205

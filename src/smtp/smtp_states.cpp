@@ -21,6 +21,9 @@ const StateEntry kEntries[] = {
     {164, ReadLoginResult},
     {170, SendAuthPlain},
     {171, ReadPlainResult},
+    // STARTTLS.
+    {180, SendStartTls},
+    {181, ReadStartTlsReply},
     // Session.
     {200, StartSession},
     {201, ReadGreeting},

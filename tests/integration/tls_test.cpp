@@ -1,0 +1,221 @@
+// TLS against scripted loopback servers (tests/servers/tls_script.py, Python's
+// ssl) with certificates made at test time by the openssl command
+// (tests/servers/tls_certs.sh). Each case is one connection: the server's
+// transcript tells which lines came in clear and which inside TLS.
+#include <cstdlib>
+#include <string>
+
+#include "frame/settings.h"
+#include "helpers.h"
+#include "platform/platform.h"
+#include "vok32.h"
+
+using vok_test::ReadFile;
+using vok_test::TempDir;
+
+namespace {
+
+const char kPython[] = "/usr/bin/python3";
+const std::string kServers = VOK_TEST_SERVERS;
+
+std::string Quote(const std::string& s) {
+    return "'" + s + "'";
+}
+
+// The certificates, made once for the whole run.
+const std::string& CertDir() {
+    static TempDir dir;  // removed when the process ends
+    static bool made = std::system((kServers + "/tls_certs.sh " + Quote(dir.path())).c_str()) == 0;
+    EXPECT_TRUE(made);
+    return dir.path();
+}
+
+std::string AwaitText(const std::string& path, const std::string& marker, uint32_t ms) {
+    uint32_t start = vok::plat::TickCount();
+    for (;;) {
+        std::string text = ReadFile(path);
+        bool done = marker.empty() ? !text.empty() : text.find(marker) != std::string::npos;
+        if (done || vok::plat::TickCount() - start > ms) return text;
+        vok::plat::SleepMs(20);
+    }
+}
+
+// One scripted server for one connection.
+class Script {
+  public:
+    Script(const TempDir& dir, const std::string& args) : record_(dir.file("record")) {
+        std::string portFile = dir.file("port");
+        std::system((std::string(kPython) + " " + Quote(kServers + "/tls_script.py") + " --certs " +
+                     Quote(CertDir()) + " --port-file " + Quote(portFile) + " --record " +
+                     Quote(record_) + " --lifetime 40 " + args + " > " +
+                     Quote(dir.file("server.log")) + " 2>&1 &")
+                        .c_str());
+        port_ = std::atoi(AwaitText(portFile, "", 15000).c_str());
+    }
+    int Port() const { return port_; }
+    // The transcript once the server has ended (bounded).
+    std::string Transcript() const { return AwaitText(record_, "end: ", 20000); }
+
+  private:
+    std::string record_;
+    int port_ = 0;
+};
+
+struct Case {
+    const char* Name;
+    const char* Server;  // tls_script.py arguments
+    int TlsMode;
+    int Verify;
+    bool WithCa;  // TlsCaFile set to the test CA
+    int Expected;
+    const char* Reason;  // part of the error text after the code's own text
+};
+
+class Tls : public ::testing::TestWithParam<Case> {
+  protected:
+    TempDir dir;
+    vok::Settings saved;
+
+    void SetUp() override {
+        saved = vok::LibrarySettings;
+        vok::LibrarySettings.MinResponseWait = 5;
+        vok::LibrarySettings.ConnectWait = 3000;
+        ASSERT_EQ(vokAttach(1), 1);
+        vokStringParam(0, VOK_LOG_FILE, dir.file("client.log").c_str());
+    }
+    void TearDown() override {
+        vokRelease();
+        vok::LibrarySettings = saved;
+    }
+    void Configure(const Case& c) {
+        ASSERT_EQ(vokIntegerParam(0, VOK_TLS_MODE, c.TlsMode), 1);
+        ASSERT_EQ(vokIntegerParam(0, VOK_TLS_VERIFY, c.Verify), 1);
+        if (c.WithCa) vokStringParam(0, VOK_TLS_CA_FILE, (CertDir() + "/ca.pem").c_str());
+    }
+    std::string ErrorText(int code) {
+        char text[256];
+        vokErrorText(0, code, text, sizeof text);
+        return text;
+    }
+    // Nothing but the greeting exchange may come in clear.
+    static void ExpectNothingSecretInClear(const std::string& transcript) {
+        for (const char* word : {"plain: AUTH", "plain: MAIL", "plain: USER", "plain: PASS",
+                                 "plain: APOP", "plain: RCPT", "plain: DATA"})
+            EXPECT_EQ(transcript.find(word), std::string::npos) << word << "\n" << transcript;
+    }
+    void ExpectSessionFacts() {
+        EXPECT_EQ(vokStatistics(0, VOK_STAT_TLS_ACTIVE), 1);
+        int version = vokStatistics(0, VOK_STAT_TLS_VERSION);
+        EXPECT_TRUE(version == 0x0303 || version == 0x0304) << version;
+        char text[256];
+        vokDebug(0, VOK_DEBUG_TLS_SESSION, text, sizeof text);
+        EXPECT_EQ(std::string(text).rfind("TLSv1.", 0), 0u) << text;
+        vokDebug(0, VOK_DEBUG_TLS_SUBJECT, text, sizeof text);
+        EXPECT_NE(std::string(text).find("CN=localhost"), std::string::npos) << text;
+    }
+};
+
+// --- SMTP ------------------------------------------------------------------------
+
+class SmtpTls : public Tls {};
+
+TEST_P(SmtpTls, Session) {
+    const Case& c = GetParam();
+    Script srv(dir, std::string("--scenario smtp ") + c.Server);
+    Configure(c);
+    vokIntegerParam(0, VOK_SMTP_PORT, srv.Port());
+    vokIntegerParam(0, VOK_ESMTP_MODE, 1);
+    vokStringParam(0, VOK_USER_NAME, "ann");
+    vokStringParam(0, VOK_SMTP_PASSWORD, "secret");
+    int rc = vokSmtpConnect(0, "localhost", "<ann@example.org>", nullptr);
+    ASSERT_EQ(rc, c.Expected) << ErrorText(rc) << "\n" << ReadFile(dir.file("client.log"));
+    EXPECT_NE(ErrorText(rc).find(c.Reason), std::string::npos) << ErrorText(rc);
+    if (rc == 0) {
+        ExpectSessionFacts();
+        EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, "hi", "body", nullptr), 0);
+        EXPECT_EQ(vokClose(0), 0);
+        EXPECT_EQ(vokStatistics(0, VOK_STAT_TLS_ACTIVE), 0);
+    } else {
+        EXPECT_EQ(vokStatistics(0, VOK_STAT_TLS_ACTIVE), 0);
+    }
+    std::string transcript = srv.Transcript();
+    ExpectNothingSecretInClear(transcript);
+    if (rc == 0) {
+        EXPECT_NE(transcript.find("tls: AUTH PLAIN"), std::string::npos) << transcript;
+        EXPECT_NE(transcript.find("tls: QUIT"), std::string::npos) << transcript;
+    }
+    if (c.TlsMode == 1) {
+        EXPECT_NE(transcript.find("plain: EHLO"), std::string::npos);
+    }
+    // The log names the session, never the password.
+    std::string log = ReadFile(dir.file("client.log"));
+    if (rc == 0) {
+        EXPECT_NE(log.find("TLS: TLSv1."), std::string::npos);
+    }
+}
+
+const Case kSmtpCases[] = {
+    {"StartTls", "--mode starttls", 1, 1, true, 0, ""},
+    {"Implicit", "--mode implicit", 2, 1, true, 0, ""},
+    {"InjectedReplyDropped", "--mode starttls --twist inject", 1, 1, true, 0, ""},
+    {"NoVerifySelfSigned", "--mode implicit --cert selfsigned", 2, 0, false, 0, ""},
+    {"NotOffered", "--mode starttls --twist no-starttls", 1, 1, true, VOK_STARTTLS_REFUSED,
+     "offer STARTTLS."},
+    {"Refused", "--mode starttls --twist refuse", 1, 1, true, VOK_STARTTLS_REFUSED,
+     "STARTTLS. 454 4.7.0 TLS not available"},
+    {"Expired", "--mode implicit --cert expired", 2, 1, true, VOK_TLS_UNTRUSTED,
+     "not trusted. certificate has expired"},
+    {"SelfSigned", "--mode starttls --cert selfsigned", 1, 1, true, VOK_TLS_UNTRUSTED,
+     "self-signed"},
+    {"SystemStoreOnly", "--mode implicit", 2, 1, false, VOK_TLS_UNTRUSTED, "local issuer"},
+    {"WrongName", "--mode implicit --cert wrongname", 2, 1, true, VOK_TLS_NAME_MISMATCH,
+     "certificate. hostname mismatch"},
+    {"HandshakeStalls", "--mode implicit --twist stall", 2, 1, true, VOK_TLS_HANDSHAKE_FAILED,
+     "within ConnectWait"},
+    {"GarbageServerHello", "--mode starttls --twist garbage", 1, 1, true, VOK_TLS_HANDSHAKE_FAILED,
+     "failed. "},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, SmtpTls, ::testing::ValuesIn(kSmtpCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// --- POP3 ------------------------------------------------------------------------
+
+class Pop3Tls : public Tls {};
+
+TEST_P(Pop3Tls, Download) {
+    const Case& c = GetParam();
+    Script srv(dir, std::string("--scenario pop3 ") + c.Server);
+    Configure(c);
+    vokIntegerParam(0, VOK_POP3_PORT, srv.Port());
+    int rc = vokPop3Connect(0, "127.0.0.1", "ann", "secret");
+    if (c.Expected == VOK_STARTTLS_REFUSED) {
+        EXPECT_EQ(rc, c.Expected) << ErrorText(rc);
+        EXPECT_NE(ErrorText(rc).find(c.Reason), std::string::npos) << ErrorText(rc);
+    } else {
+        ASSERT_EQ(rc, 0) << ErrorText(rc) << "\n" << ReadFile(dir.file("client.log"));
+        ExpectSessionFacts();
+        EXPECT_EQ(vokGetEmailCount(0), 1);
+        rc = vokGetEmailFile(0, 1, "1.txt", dir.path().c_str(), dir.path().c_str());
+        EXPECT_EQ(rc, c.Expected) << ErrorText(rc);
+        std::string got = ReadFile(dir.file("1.txt"));
+        if (c.Expected == 0) {
+            EXPECT_NE(got.find("line 0399 of the body"), std::string::npos);
+            EXPECT_EQ(vokClose(0), 0);
+        } else {
+            EXPECT_EQ(got.find("line 0399 of the body"), std::string::npos);  // cut off
+        }
+    }
+    ExpectNothingSecretInClear(srv.Transcript());
+}
+
+const Case kPop3Cases[] = {
+    {"Stls", "--mode starttls", 1, 1, true, 0, ""},
+    {"Implicit", "--mode implicit", 2, 1, true, 0, ""},
+    {"InjectedReplyDropped", "--mode starttls --twist inject", 1, 1, true, 0, ""},
+    {"Refused", "--mode starttls --twist refuse", 1, 1, true, VOK_STARTTLS_REFUSED, "-ERR not now"},
+    {"CutWithoutCloseNotify", "--mode implicit --twist cut", 2, 1, true, VOK_SOCKET_CLOSED, ""},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, Pop3Tls, ::testing::ValuesIn(kPop3Cases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+}  // namespace
