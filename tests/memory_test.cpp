@@ -72,13 +72,13 @@ TEST_F(Memory, FreeingEmptySlotsIsSilent) {
 }
 
 TEST_F(Memory, IdentifiersPastTheRegistryAreRefused) {
-    EXPECT_EQ(AllocateBlock(1280, 4), kMemBadId);
+    EXPECT_EQ(AllocateBlock(kRegistrySize, 4), kMemBadId);
     EXPECT_EQ(AllocateBlock(-1, 4), kMemBadId);
-    EXPECT_EQ(GetBlock(1280), nullptr);
-    EXPECT_EQ(CheckBlock(1300), kMemBadId);
-    EXPECT_EQ(ReleaseBlock(1280), kMemBadId);
+    EXPECT_EQ(GetBlock(kRegistrySize), nullptr);
+    EXPECT_EQ(CheckBlock(kRegistrySize + 20), kMemBadId);
+    EXPECT_EQ(ReleaseBlock(kRegistrySize), kMemBadId);
     EXPECT_EQ(BlockInUse(2000), kMemBadId);
-    EXPECT_EQ(BlockSize(1280), kMemBadId);
+    EXPECT_EQ(BlockSize(kRegistrySize), kMemBadId);
     EXPECT_EQ(CheckBlock(19), kMemNotInUse);
     EXPECT_EQ(ReleaseBlock(19), kMemNotInUse);
 }

@@ -27,6 +27,7 @@ constexpr int kLineChars = 2048;   // ScratchLine, CommandLine, ReplyBuffer, bod
 constexpr int kNameChars = 128;    // server, addresses, file names
 constexpr int kUserChars = 64;     // user names, passwords
 constexpr int kCharsetChars = 40;  // a charset's name (RFC 2978)
+constexpr int kTokenChars = 8192;  // an OAuth bearer token
 constexpr int kRawCommandChars = 32;
 constexpr int kRecipientChars = 32;
 constexpr int kSavedNamesChars = 1024;
@@ -191,7 +192,8 @@ struct Channel {
     uint8_t TlsMode;    // 0 plain, 1 STARTTLS / STLS required, 2 implicit
     uint8_t TlsVerify;  // check the server certificate (default 1)
     uint8_t AuthMethod;
-    uint8_t TlsEnded;  // the session saw its end (close_notify, cut off or failure)
+    uint8_t TlsEnded;   // the session saw its end (close_notify, cut off or failure)
+    uint8_t CapaStage;  // POP3 CAPA: 0 status line next, 1 in the list, 2 the mechanism seen
     plat::TlsSession* Tls;
     uint32_t TlsDeadline;  // the handshake has failed after this tick
     int32_t TlsVersion;    // wire number of the protocol, 0 without TLS

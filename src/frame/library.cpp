@@ -172,6 +172,7 @@ extern "C" VOK_EXPORT int VOKAPI vokRelease(void) {
         }
         CloseChannelResources(ch, LibrarySettings.WinsockCleanup != 0);
         FreeMemory(chan, 1, 9);
+        if (BlockInUse(kTokenBlockBase + chan) == 1) ReleaseBlock(kTokenBlockBase + chan);
     }
     for (int chan = ChannelCount - 1; chan >= 0; --chan) {
         if (!ChannelTable[chan].Record) continue;

@@ -1,6 +1,6 @@
 // Tracked memory: a fixed registry of 1280 blocks, ten slots per channel,
-// each block wrapped in guard bytes so that overruns are caught when it is
-// freed or scanned.
+// then one block per channel for its OAuth token; each block wrapped in guard
+// bytes so that overruns are caught when it is freed or scanned.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,8 @@
 namespace vok {
 
 constexpr int kSlotsPerChannel = 10;
-constexpr int kRegistrySize = 1280;
+constexpr int kTokenBlockBase = 1280;  // the token block of channel c is 1280 + c
+constexpr int kRegistrySize = kTokenBlockBase + 128;
 
 // Slots as the library uses them.
 enum Slot : int {

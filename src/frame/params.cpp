@@ -86,7 +86,22 @@ int OpenLog(Channel* ch, const char* path) {
 }
 
 bool IsSecretParam(int index) {
-    return index == 57;  // SmtpPassword
+    return index == 57 || index == 61;  // SmtpPassword, OAuthToken
+}
+
+// The token lives in the channel's token block, at most 8192 characters;
+// an empty text removes it.
+int SetOAuthToken(Channel* ch, const char* text) {
+    int id = kTokenBlockBase + ch->Chan;
+    if (BlockInUse(id) == 1) ReleaseBlock(id);
+    int len = 0;
+    while (len < kTokenChars && text[len]) ++len;
+    if (len == 0) return 0;
+    if (AllocateBlock(id, len + 2) < 0) return VOK_NO_MEMORY;
+    char* block = GetBlock(id);
+    CopyBytes(block, text, len);
+    block[len] = '\0';
+    return len;
 }
 
 // RFC 2978 mime-charset characters, less the two (' and %) that would
@@ -230,7 +245,7 @@ extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const ch
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     if (!text) return VOK_NULL_POINTER;
-    // A password never reaches the log.
+    // A password or a token never reaches the log.
     LogFormat(ch, "*** vokStringParam(%d,%d,%s)\r\n", channel, index,
               IsSecretParam(index) ? "****" : text);
     Settings& s = LibrarySettings;
@@ -274,6 +289,8 @@ extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const ch
             return CopyText(ch->RawCopyDir, text, kPathChars + 1);
         case 60:
             return CopyText(ch->TlsCaFile, text, kNameChars);
+        case 61:
+            return SetOAuthToken(ch, text);
         default:
             return -1;
     }

@@ -38,7 +38,20 @@ enum Pop3State : int {
     kPop3UidlLine = 321,
     kPop3Stls = 330,  // STLS after the greeting (RFC 2595 section 4)
     kPop3StlsReply = 331,
+    kPop3Capa = 332,  // CAPA, to see the SASL mechanisms (RFC 2449 section 6.3)
+    kPop3CapaLine = 333,
+    kPop3Auth = 334,  // AUTH with an initial response (RFC 5034)
+    kPop3AuthReply = 335,
+    kPop3AuthFinal = 336,
 };
+
+// The first login state for the channel's AuthMethod (pop3_auth.cpp).
+int Pop3LoginState(const Channel* ch);
+int SendCapa(Channel* ch, uint32_t now);
+int ReadCapaLine(Channel* ch, uint32_t now);
+int SendSaslAuth(Channel* ch, uint32_t now);
+int ReadSaslReply(Channel* ch, uint32_t now);
+int ReadSaslFinal(Channel* ch, uint32_t now);
 
 // STLS (stls.cpp).
 int SendStls(Channel* ch, uint32_t now);

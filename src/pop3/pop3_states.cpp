@@ -153,7 +153,7 @@ int ReadGreeting(Channel* ch, uint32_t now) {
     if (rc <= 0) return rc;
     TakeApopTimestamp(ch);
     ReplyWait(ch, now);
-    ch->NextState = ch->UseApop ? kPop3Apop : kPop3User;
+    ch->NextState = Pop3LoginState(ch);
     if (ch->TlsMode == 1 && !ch->Tls) {
         // Login only once the connection is encrypted.
         ch->ReturnState = ch->NextState;
@@ -552,6 +552,11 @@ const StateEntry kPop3Entries[] = {
     {kPop3UidlLine, ReadUidlLine},
     {kPop3Stls, SendStls},
     {kPop3StlsReply, ReadStlsReply},
+    {kPop3Capa, SendCapa},
+    {kPop3CapaLine, ReadCapaLine},
+    {kPop3Auth, SendSaslAuth},
+    {kPop3AuthReply, ReadSaslReply},
+    {kPop3AuthFinal, ReadSaslFinal},
 };
 
 }  // namespace

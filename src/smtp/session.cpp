@@ -85,8 +85,9 @@ int SendHello(Channel* ch, uint32_t now) {
     ch->BodyBytesSent = ch->AttachBytesSent = 0;
     char domain[kNameChars + 2];
     SenderDomain(ch->FromAddress, domain, sizeof domain);
-    // STARTTLS is an extension: asking for it takes EHLO (RFC 3207 section 4).
-    bool extended = ch->EsmtpMode || ch->TlsMode == 1;
+    // STARTTLS and a chosen AUTH mechanism are extensions: asking for them
+    // takes EHLO (RFC 3207 section 4, RFC 4954 section 3).
+    bool extended = ch->EsmtpMode || ch->TlsMode == 1 || ch->AuthMethod != 0;
     CopyText(ch->CommandLine, extended ? "EHLO " : "HELO ", kLineChars);
     AppendText(ch->CommandLine, domain, kNameChars);
     WaitWritable(ch, 1000);  // only gives a slow socket a moment; a failure shows in the send
@@ -105,6 +106,7 @@ int ReadHelloReply(Channel* ch, uint32_t now) {
     if (r <= 0) return r;
     ch->NextState = 0;
     if (ch->TlsMode == 1 && !ch->Tls) return ChooseStartTls(ch);
+    if (ch->AuthMethod != 0) return ChooseAuthMethod(ch);
     // No user name, no AUTH: a login with empty credentials can only fail.
     if (!ch->EsmtpMode || !ch->UserName[0]) return 0;
     const char* auth = FindText(ch->ReplyBuffer, "AUTH ");

@@ -78,6 +78,12 @@ int ReadLoginResult(Channel* ch, uint32_t now);    // 164
 int SendAuthPlain(Channel* ch, uint32_t now);      // 170
 int ReadPlainResult(Channel* ch, uint32_t now);    // 171
 
+// AuthMethod and XOAUTH2 (auth_method.cpp).
+int ChooseAuthMethod(Channel* ch);                 // from the EHLO reply: the state or -85
+int SendAuthXoauth2(Channel* ch, uint32_t now);    // 190
+int ReadXoauth2Result(Channel* ch, uint32_t now);  // 191
+int ReadXoauth2Final(Channel* ch, uint32_t now);   // 192
+
 // STARTTLS (starttls.cpp).
 int ChooseStartTls(Channel* ch);                   // from the EHLO reply: 180 or -83
 int SendStartTls(Channel* ch, uint32_t now);       // 180

@@ -21,6 +21,9 @@ const StateEntry kEntries[] = {
     {164, ReadLoginResult},
     {170, SendAuthPlain},
     {171, ReadPlainResult},
+    {190, SendAuthXoauth2},
+    {191, ReadXoauth2Result},
+    {192, ReadXoauth2Final},
     // STARTTLS.
     {180, SendStartTls},
     {181, ReadStartTlsReply},

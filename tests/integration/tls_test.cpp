@@ -71,7 +71,7 @@ struct Case {
     const char* Reason;  // part of the error text after the code's own text
 };
 
-class Tls : public ::testing::TestWithParam<Case> {
+class TlsBase : public ::testing::Test {
   protected:
     TempDir dir;
     vok::Settings saved;
@@ -117,7 +117,7 @@ class Tls : public ::testing::TestWithParam<Case> {
 
 // --- SMTP ------------------------------------------------------------------------
 
-class SmtpTls : public Tls {};
+class SmtpTls : public TlsBase, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(SmtpTls, Session) {
     const Case& c = GetParam();
@@ -180,7 +180,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SmtpTls, ::testing::ValuesIn(kSmtpCases),
 
 // --- POP3 ------------------------------------------------------------------------
 
-class Pop3Tls : public Tls {};
+class Pop3Tls : public TlsBase, public ::testing::WithParamInterface<Case> {};
 
 TEST_P(Pop3Tls, Download) {
     const Case& c = GetParam();
@@ -216,6 +216,70 @@ const Case kPop3Cases[] = {
     {"CutWithoutCloseNotify", "--mode implicit --twist cut", 2, 1, true, VOK_SOCKET_CLOSED, ""},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, Pop3Tls, ::testing::ValuesIn(kPop3Cases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// --- AuthMethod and XOAUTH2 -------------------------------------------------
+
+struct AuthCase {
+    const char* Name;
+    const char* Server;  // tls_script.py arguments
+    int Method;
+    const char* Token;
+    int Expected;
+    const char* Text;  // part of the error text
+};
+
+class AuthTls : public TlsBase, public ::testing::WithParamInterface<AuthCase> {};
+
+TEST_P(AuthTls, Login) {
+    const AuthCase& c = GetParam();
+    Script srv(dir, std::string(c.Server) + " --mode implicit --token good-token");
+    Configure(Case{c.Name, c.Server, 2, 1, true, 0, ""});
+    ASSERT_EQ(vokIntegerParam(0, VOK_AUTH_METHOD, c.Method), 1);
+    vokStringParam(0, VOK_OAUTH_TOKEN, c.Token);
+    vokStringParam(0, VOK_USER_NAME, "ann");
+    vokStringParam(0, VOK_SMTP_PASSWORD, "secret");
+    bool pop3 = std::string(c.Server).find("pop3") != std::string::npos;
+    int rc;
+    if (pop3) {
+        vokIntegerParam(0, VOK_POP3_PORT, srv.Port());
+        rc = vokPop3Connect(0, "localhost", "ann", "secret");
+    } else {
+        vokIntegerParam(0, VOK_SMTP_PORT, srv.Port());
+        rc = vokSmtpConnect(0, "localhost", "<ann@example.org>", nullptr);
+    }
+    EXPECT_EQ(rc, c.Expected) << ErrorText(rc) << "\n" << ReadFile(dir.file("client.log"));
+    EXPECT_NE(ErrorText(rc).find(c.Text), std::string::npos) << ErrorText(rc);
+    if (rc == 0) vokClose(0);
+    std::string transcript = srv.Transcript();
+    if (c.Expected == VOK_SMTP_ERROR || c.Expected == VOK_POP3_ERROR) {
+        EXPECT_NE(transcript.find("empty answer: True"), std::string::npos) << transcript;
+    }
+    if (c.Expected == VOK_AUTH_NOT_OFFERED) {
+        EXPECT_EQ(transcript.find("tls: AUTH"), std::string::npos) << transcript;
+    }
+    // The token never reaches the log, not even as base64.
+    std::string log = ReadFile(dir.file("client.log"));
+    EXPECT_EQ(log.find(c.Token), std::string::npos);
+    EXPECT_EQ(log.find(vok_test::Base64(std::string("user=ann\001auth=Bearer ") + c.Token)),
+              std::string::npos);
+}
+
+const AuthCase kAuthCases[] = {
+    {"SmtpXoauth2", "--scenario smtp", VOK_AUTH_XOAUTH2, "good-token", 0, ""},
+    {"SmtpXoauth2Refused", "--scenario smtp", VOK_AUTH_XOAUTH2, "stale-token", VOK_SMTP_ERROR,
+     "535 5.7.8 token rejected"},
+    {"SmtpPlain", "--scenario smtp", VOK_AUTH_PLAIN, "unused-token", 0, ""},
+    {"SmtpLoginNotOffered", "--scenario smtp", VOK_AUTH_LOGIN, "unused-token", VOK_AUTH_NOT_OFFERED,
+     "server. LOGIN"},
+    {"Pop3Xoauth2", "--scenario pop3", VOK_AUTH_XOAUTH2, "good-token", 0, ""},
+    {"Pop3Xoauth2Refused", "--scenario pop3", VOK_AUTH_XOAUTH2, "stale-token", VOK_POP3_ERROR,
+     "-ERR token rejected"},
+    {"Pop3Plain", "--scenario pop3", VOK_AUTH_PLAIN, "unused-token", 0, ""},
+    {"Pop3NoSasl", "--scenario pop3 --twist no-sasl", VOK_AUTH_XOAUTH2, "good-token",
+     VOK_AUTH_NOT_OFFERED, "server. XOAUTH2"},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, AuthTls, ::testing::ValuesIn(kAuthCases),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace

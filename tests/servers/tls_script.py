@@ -21,6 +21,7 @@ Hostile variations (--twist):
                 close_notify (pop3)
 """
 import argparse
+import base64
 import os
 import socket
 import ssl
@@ -94,6 +95,17 @@ class Conn:
         self.note(f"handshake: {self.sock.version()}")
 
 
+def accepted(cmd, args):
+    """AUTH PLAIN <user NUL password> or XOAUTH2 <user, bearer token>."""
+    parts = cmd.split(" ")
+    if len(parts) != 3:
+        return False
+    raw = base64.b64decode(parts[2])
+    if parts[1].upper() == "XOAUTH2":
+        return raw == b"user=ann\x01auth=Bearer " + args.token.encode() + b"\x01\x01"
+    return raw.split(b"\0")[1:] == [b"ann", b"secret"]
+
+
 def smtp(c, args, ctx):
     if args.mode == "implicit":
         c.wrap(ctx, args.twist)
@@ -117,13 +129,12 @@ def smtp(c, args, ctx):
                 c.send(b"220 2.0.0 go ahead\r\n")
             c.wrap(ctx, args.twist)
         elif verb == "AUTH":
-            parts = cmd.split(" ")
-            if len(parts) >= 3 and parts[1].upper() == "XOAUTH2" and args.token not in cmd:
-                c.send(b'334 eyJzdGF0dXMiOiI0MDEifQ==\r\n')
-                c.line()  # the client's empty answer
-                c.send(b"535 5.7.8 token rejected\r\n")
-            else:
+            if accepted(cmd, args):
                 c.send(b"235 2.7.0 accepted\r\n")
+            else:
+                c.send(b"334 eyJzdGF0dXMiOiI0MDEifQ==\r\n")
+                c.note("empty answer: %s" % (c.line() == ""))
+                c.send(b"535 5.7.8 token rejected\r\n")
         elif verb in ("MAIL", "RCPT", "RSET", "NOOP"):
             c.send(b"250 ok\r\n")
         elif verb == "DATA":
@@ -153,13 +164,16 @@ def pop3(c, args, ctx):
             else:
                 c.send(b"+OK begin TLS\r\n")
             c.wrap(ctx, args.twist)
+        elif verb == "CAPA":
+            sasl = b"" if args.twist == "no-sasl" else b"SASL PLAIN XOAUTH2\r\n"
+            c.send(b"+OK\r\nUSER\r\n" + sasl + b".\r\n")
         elif verb == "AUTH":
-            if args.token not in cmd and "PLAIN" not in cmd.upper():
-                c.send(b"+ eyJzdGF0dXMiOiI0MDEifQ==\r\n")
-                c.line()
-                c.send(b"-ERR token rejected\r\n")
-            else:
+            if accepted(cmd, args):
                 c.send(b"+OK welcome\r\n")
+            else:
+                c.send(b"+ eyJzdGF0dXMiOiI0MDEifQ==\r\n")
+                c.note("empty answer: %s" % (c.line() == ""))
+                c.send(b"-ERR token rejected\r\n")
         elif verb in ("USER", "PASS", "APOP", "NOOP", "DELE"):
             c.send(b"+OK\r\n")
         elif verb == "STAT":

@@ -1,0 +1,97 @@
+// The AUTH mechanism the application asked for (AuthMethod), and XOAUTH2:
+// the bearer token as the AUTH command's initial response (RFC 4954
+// section 4); a refusal comes as a 334 challenge carrying an error, which is
+// answered with an empty line to get the final reply.
+#include "codec/text.h"
+#include "engine/engine.h"
+#include "engine/sasl.h"
+#include "engine/tls_transport.h"
+#include "engine/transport.h"
+#include "frame/channel.h"
+#include "frame/log.h"
+#include "smtp/smtp.h"
+#include "vok32.h"
+
+namespace vok::smtp {
+
+namespace {
+
+struct Mechanism {
+    const char* Name;
+    int State;
+};
+const Mechanism kMechanisms[] = {
+    {"PLAIN", 170}, {"LOGIN", 160}, {"CRAM-MD5", 150}, {"XOAUTH2", 190}};
+
+char Upper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
+// Whether the EHLO reply's AUTH line lists the mechanism (RFC 4954 section 3).
+bool Offers(const char* reply, const char* name) {
+    for (const char* line = reply; line && *line;) {
+        const char* word = TextLength(line) > 4 ? line + 4 : "";
+        if (Upper(word[0]) == 'A' && Upper(word[1]) == 'U' && Upper(word[2]) == 'T' &&
+            Upper(word[3]) == 'H' && (word[4] == ' ' || word[4] == '=')) {
+            for (const char* p = word + 5; *p && *p != '\r' && *p != '\n';) {
+                while (*p == ' ') ++p;
+                int k = 0;
+                while (name[k] && Upper(p[k]) == name[k]) ++k;
+                char end = p[k];
+                if (!name[k] && (end == ' ' || end == '\r' || end == '\n' || end == '\0'))
+                    return true;
+                while (*p && *p != ' ' && *p != '\r' && *p != '\n') ++p;
+            }
+        }
+        const char* next = FindChar(line, '\n');
+        line = next ? next + 1 : nullptr;
+    }
+    return false;
+}
+
+}  // namespace
+
+int ChooseAuthMethod(Channel* ch) {
+    const Mechanism& m = kMechanisms[(ch->AuthMethod - 1) & 3];
+    if (!Offers(ch->ReplyBuffer, m.Name)) {
+        SetTlsReason(ch, m.Name);
+        return DriverError(ch, 0, VOK_AUTH_NOT_OFFERED);
+    }
+    ch->NextState = m.State;
+    return 0;
+}
+
+int SendAuthXoauth2(Channel* ch, uint32_t now) {
+    int rc = SendXoauth2(ch, "AUTH XOAUTH2 ");
+    if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
+    LongReplyWait(ch, now, 1);
+    ch->NextState = 191;
+    return 0;
+}
+
+// 235: done. 334 with an error (base64 JSON): the empty answer asks for the
+// final reply, which fails the call with the server's line.
+int ReadXoauth2Result(Channel* ch, uint32_t now) {
+    int r = AwaitSmtpReply(ch);
+    if (r <= 0) return r;
+    if (ch->ReplyCode == 334) {
+        int rc = SendData(ch, "\r\n", 2);
+        if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
+        ReplyWait(ch, now);
+        ch->NextState = 192;
+        return 0;
+    }
+    if (ch->ReplyCode < 200 || ch->ReplyCode >= 300) return DriverError(ch, 0, VOK_SMTP_ERROR);
+    LogText(ch, "AUTH XOAUTH2 ok\r\n");
+    ch->NextState = 0;
+    return 0;
+}
+
+int ReadXoauth2Final(Channel* ch, uint32_t) {
+    int r = AwaitSmtpReply(ch);
+    if (r <= 0) return r;
+    // Whatever the code, the token was refused.
+    return DriverError(ch, 0, VOK_SMTP_ERROR);
+}
+
+}  // namespace vok::smtp
