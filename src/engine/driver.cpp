@@ -6,6 +6,7 @@
 #include <atomic>
 #include <initializer_list>
 
+#include "engine/connect.h"
 #include "engine/tls_transport.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
@@ -299,16 +300,12 @@ int FindLocalHost(Channel* ch, uint32_t) {
 
 int FindServerAddress(Channel* ch, uint32_t) {
     LogFormat(ch, "Server = '%s'\r\n", ch->Server);
-    if (IsDottedQuad(ch->Server)) {
-        ch->ServerIP = ParseDottedQuad(ch->Server);
-    } else {
-        int rc = ResolveServer(ch);
-        if (rc < 1) return DriverError(ch, rc, VOK_SERVER_NOT_FOUND);
-    }
+    int rc = FindAddresses(ch);  // a dotted quad, an IPv6 literal, or a name's addresses
+    if (rc < 1) return DriverError(ch, rc, VOK_SERVER_NOT_FOUND);
     ch->NextState = 105;
-    char dotted[20];
-    FormatDottedQuad(ch->ServerIP, dotted, sizeof dotted);
-    LogFormat(ch, "ServerIP = %s\r\n", dotted);
+    char address[64];
+    FormatServerAddress(ch, address, sizeof address);
+    LogFormat(ch, "ServerIP = %s\r\n", address);
     return 0;
 }
 
@@ -317,7 +314,7 @@ int StartConnect(Channel* ch, uint32_t now) {
     DropSocket(ch);
     plat::SocketHandle s = plat::kNoSocket;
     plat::LockEnter();
-    int err = plat::SocketCreate(&s);
+    int err = plat::SocketCreate(&s, ServerFamily(ch));
     plat::LockLeave();
     if (err != 0) {
         // No error exit: the channel stays in this state and a later call
@@ -332,14 +329,16 @@ int StartConnect(Channel* ch, uint32_t now) {
     ChannelTable[ch->Chan].Socket = s;
     ch->Socket = s;
     if (s < 0) return DriverError(ch, static_cast<int>(s), VOK_CANNOT_CREATE_SOCKET);
-    int rc = ConnectSocket(ch->Chan, ch->ServerIP, ch->RemotePort);
-    if (rc < 0) return DriverError(ch, rc, VOK_CONNECT_ERROR);
+    int rc = ConnectServer(ch);
+    if (rc < 0) return NextAddress(ch, now, true) ? 0 : DriverError(ch, rc, VOK_CONNECT_ERROR);
     ConnectWaitRule(ch, now);
+    PlanAttempt(ch, now);
     ch->NextState = 106;
     return 0;
 }
 
 int AwaitConnect(Channel* ch, uint32_t now) {
+    if (NextAddress(ch, now, PollSocket(ch, kPollFailed) == 1)) return 0;
     if (PollSocket(ch, kPollFailed) == 1) {
         // Hand on why the connect failed (refused, unreachable, ...).
         int why = ch->Socket != plat::kNoSocket ? plat::SocketPendingError(ch->Socket) : 0;

@@ -204,6 +204,14 @@ struct Channel {
     char TlsReason[kNameChars + 2];   // backend's or server's reason of the last TLS failure
     char TlsSession[kNameChars + 2];  // "TLSv1.3 TLS_AES_256_GCM_SHA384"
     char TlsSubject[kNameChars * 2 + 2];
+
+    // The server's addresses (engine/connect.cpp), tried in turn until one
+    // connects; ServerIP is the current one when it is IPv4.
+    plat::NetAddress ServerAddrs[plat::kMaxServerAddresses];
+    int32_t ServerAddrCount;
+    int32_t ServerAddrIndex;
+    uint32_t ConnectLimit;  // all attempts end by this tick
+    uint32_t AttemptLimit;  // the current attempt gives way to the next address after this tick
 };
 
 // One entry of the channel table.

@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "codec/text.h"
+#include "engine/connect.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/memory.h"
@@ -111,9 +112,15 @@ extern "C" VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, i
             return (n > 2 && buffer[n - 2] == '\r') ? n - 2 : n;
         }
         case 25:
-            return FormatDottedQuad(ch->ServerIP, buffer, size);
+            return FormatServerAddress(ch, buffer, size);
         case 28: {
-            if (size <= 16 || ch->Socket == plat::kNoSocket) return 0;
+            if (ch->Socket == plat::kNoSocket) return 0;
+            if (ServerFamily(ch) == 6) {
+                plat::NetAddress local;
+                if (plat::SocketLocalNetAddress(ch->Socket, &local) != 0) return 0;
+                return plat::FormatNetAddress(&local, buffer, size);
+            }
+            if (size <= 16) return 0;
             plat::SockAddrIn& local = ChannelTable[ch->Chan].RemoteAddr;
             if (plat::SocketLocalAddress(ch->Socket, &local) != 0) return 0;
             return FormatDottedQuad(plat::NetToHost32(local.Address), buffer, size);
@@ -133,7 +140,7 @@ extern "C" VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, i
         case 42:
             return CopyOut(buffer, size, ch->TlsSubject, kNameChars * 2);
         case 43:
-            return FormatDottedQuad(ch->ServerIP, buffer, size);
+            return FormatServerAddress(ch, buffer, size);
         default:
             CopyOut(buffer, size, "?", 1);
             return 0;

@@ -101,7 +101,7 @@ void DefaultCharset(char* out, int size);
 
 // --- Socket layer lifecycle --------------------------------------------------
 
-// Starts the socket layer (WinSock 1.1). 0, or the WinSock error number.
+// Starts the socket layer (WinSock 2.2 on Windows). 0, or the WinSock error number.
 int SocketStartup();
 void SocketCleanup();
 

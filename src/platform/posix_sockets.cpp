@@ -10,7 +10,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <net/if.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -115,8 +118,8 @@ uint32_t NetToHost32(uint32_t v) {
     return ntohl(v);
 }
 
-int SocketCreate(SocketHandle* out) {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+int SocketCreate(SocketHandle* out, int family) {
+    int fd = socket(family == 6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (fd < 0) return LastError();
     if (fd == 0) {  // 0 means "no socket" to the channel record
         int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
@@ -281,28 +284,32 @@ int SocketAccept(SocketHandle listener, SocketHandle* out) {
     return 0;
 }
 
+namespace {
+int ResolverError(int rc) {
+    switch (rc) {
+        case EAI_AGAIN:
+            return 11002;
+        case EAI_FAIL:
+            return 11003;
+#ifdef EAI_NODATA
+        case EAI_NODATA:
+            return 11004;
+#endif
+        case EAI_NONAME:
+            return 11001;
+        default:
+            return 11003;
+    }
+}
+}  // namespace
+
 int ResolveHost(const char* name, uint32_t* address) {
     addrinfo hints{};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* res = nullptr;
     int rc = getaddrinfo(name, nullptr, &hints, &res);
-    if (rc != 0) {
-        switch (rc) {
-            case EAI_AGAIN:
-                return 11002;
-            case EAI_FAIL:
-                return 11003;
-#ifdef EAI_NODATA
-            case EAI_NODATA:
-                return 11004;
-#endif
-            case EAI_NONAME:
-                return 11001;
-            default:
-                return 11003;
-        }
-    }
+    if (rc != 0) return ResolverError(rc);
     bool any = false;
     uint32_t found = 0;
     for (addrinfo* a = res; a && !any; a = a->ai_next) {
@@ -326,6 +333,126 @@ int LocalHostName(char* buffer, int size) {
 
 bool SocketLayerBusy() {
     return false;
+}
+
+// --- IPv4 and IPv6 --------------------------------------------------------------
+
+namespace {
+
+// The socket address of a NetAddress: its length, 0 for an unknown family.
+socklen_t ToSockaddr(const NetAddress* a, uint16_t port, sockaddr_storage* ss) {
+    memset(ss, 0, sizeof *ss);
+    if (a->Family == 4) {
+        auto* sa = reinterpret_cast<sockaddr_in*>(ss);
+        sa->sin_family = AF_INET;
+        sa->sin_port = htons(port);
+        memcpy(&sa->sin_addr, a->Bytes, 4);
+        return sizeof *sa;
+    }
+    if (a->Family == 6) {
+        auto* sa = reinterpret_cast<sockaddr_in6*>(ss);
+        sa->sin6_family = AF_INET6;
+        sa->sin6_port = htons(port);
+        memcpy(&sa->sin6_addr, a->Bytes, 16);
+        sa->sin6_scope_id = a->ScopeId;
+        return sizeof *sa;
+    }
+    return 0;
+}
+
+bool FromSockaddr(const sockaddr* sa, NetAddress* out) {
+    *out = NetAddress{};
+    if (sa->sa_family == AF_INET) {
+        out->Family = 4;
+        memcpy(out->Bytes, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, 4);
+        return true;
+    }
+    if (sa->sa_family == AF_INET6) {
+        const auto* s6 = reinterpret_cast<const sockaddr_in6*>(sa);
+        out->Family = 6;
+        memcpy(out->Bytes, &s6->sin6_addr, 16);
+        out->ScopeId = s6->sin6_scope_id;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int SocketConnectTo(SocketHandle s, const NetAddress* address, uint16_t port) {
+    sockaddr_storage ss;
+    socklen_t len = ToSockaddr(address, port, &ss);
+    if (len == 0) return 10047;
+    if (connect(static_cast<int>(s), reinterpret_cast<sockaddr*>(&ss), len) == 0) return 0;
+    return LastError();
+}
+
+int SocketLocalNetAddress(SocketHandle s, NetAddress* out) {
+    sockaddr_storage ss{};
+    socklen_t len = sizeof ss;
+    if (getsockname(static_cast<int>(s), reinterpret_cast<sockaddr*>(&ss), &len) != 0)
+        return -LastError();
+    return FromSockaddr(reinterpret_cast<sockaddr*>(&ss), out) ? 0 : -10047;
+}
+
+int ResolveAll(const char* name, NetAddress* out, int max, int* count) {
+    *count = 0;
+    if (ResolveOverridden(name, out, max, count)) return *count > 0 ? 0 : 11004;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG;
+    addrinfo* res = nullptr;
+    int rc = getaddrinfo(name, nullptr, &hints, &res);
+    if (rc == EAI_NONAME || rc == EAI_ADDRFAMILY) {
+        // AI_ADDRCONFIG drops every family on a machine whose only
+        // addresses are loopback ones; ask again without it.
+        hints.ai_flags = 0;
+        rc = getaddrinfo(name, nullptr, &hints, &res);
+    }
+    if (rc != 0) return ResolverError(rc);
+    for (addrinfo* a = res; a && *count < max; a = a->ai_next) {
+        if (a->ai_addr && FromSockaddr(a->ai_addr, &out[*count])) ++*count;
+    }
+    freeaddrinfo(res);
+    return *count > 0 ? 0 : 11004;
+}
+
+bool ParseIpv6(const char* text, NetAddress* out) {
+    char bare[64];
+    const char* p = text;
+    if (*p == '[') ++p;
+    int n = 0;
+    while (*p && *p != ']' && *p != '%' && n < static_cast<int>(sizeof bare) - 1) bare[n++] = *p++;
+    bare[n] = '\0';
+    in6_addr a6;
+    if (inet_pton(AF_INET6, bare, &a6) != 1) return false;
+    *out = NetAddress{};
+    out->Family = 6;
+    memcpy(out->Bytes, &a6, 16);
+    if (*p == '%') {
+        char zone[32];
+        int z = 0;
+        for (++p; *p && *p != ']' && z < static_cast<int>(sizeof zone) - 1;) zone[z++] = *p++;
+        zone[z] = '\0';
+        out->ScopeId = if_nametoindex(zone);
+        if (out->ScopeId == 0) out->ScopeId = static_cast<uint32_t>(atoi(zone));
+    }
+    return true;
+}
+
+int FormatNetAddress(const NetAddress* address, char* buffer, int size) {
+    if (!buffer || size <= 0) return 0;
+    char text[INET6_ADDRSTRLEN + 1];
+    int family = address->Family == 6 ? AF_INET6 : AF_INET;
+    if (!inet_ntop(family, address->Bytes, text, sizeof text)) text[0] = '\0';
+    int n = static_cast<int>(strlen(text));
+    if (n >= size) {
+        buffer[0] = '\0';
+        return 0;
+    }
+    memcpy(buffer, text, static_cast<size_t>(n) + 1);
+    return n;
 }
 
 }  // namespace vok::plat

@@ -1,4 +1,4 @@
-// Sockets of the platform layer: IPv4 TCP with WinSock 1.1 semantics. Every
+// Sockets of the platform layer: IPv4 and IPv6 TCP with WinSock semantics. Every
 // failure is reported as a WinSock error number (10054 for a reset, 11001
 // for an unknown host, ...), on every platform, so that results and error
 // texts are the same everywhere.
@@ -22,6 +22,14 @@ struct SockAddrIn {
 };
 static_assert(sizeof(SockAddrIn) == 16, "sockaddr_in is 16 bytes");
 
+// An IPv4 or IPv6 address. Bytes in network order (IPv4: the first four).
+struct NetAddress {
+    uint8_t Family;  // 4 or 6; 0 = none
+    uint8_t Bytes[16];
+    uint32_t ScopeId;  // IPv6 link-local scope, else 0
+};
+constexpr int kMaxServerAddresses = 8;  // addresses of a name tried in turn
+
 // WinSock error numbers the library itself tests for.
 constexpr int kWouldBlock = 10035;
 constexpr int kNotSocket = 10038;
@@ -32,8 +40,9 @@ uint16_t HostToNet16(uint16_t v);
 uint32_t HostToNet32(uint32_t v);
 uint32_t NetToHost32(uint32_t v);
 
-// A TCP socket in blocking mode (never handle 0): 0, or the error number.
-int SocketCreate(SocketHandle* out);
+// A TCP socket in blocking mode (never handle 0), IPv4 or (family 6) IPv6:
+// 0, or the error number.
+int SocketCreate(SocketHandle* out, int family = 4);
 // FIONBIO: 0, or the error number.
 int SocketSetNonBlocking(SocketHandle s, uint32_t on);
 // 0 when connected or (non-blocking) started: kWouldBlock; else the error.
@@ -77,12 +86,31 @@ int SocketLocalAddress(SocketHandle s, SockAddrIn* out);
 int SocketListenLoopback(SocketHandle* out, uint16_t* port, int backlog);
 int SocketAccept(SocketHandle listener, SocketHandle* out);
 
+// Connects to an IPv4 or IPv6 address; as SocketConnect.
+int SocketConnectTo(SocketHandle s, const NetAddress* address, uint16_t port);
+// The local address of a connected socket of either family: 0 or -error.
+int SocketLocalNetAddress(SocketHandle s, NetAddress* out);
+
+// Every address of a host name, IPv4 and IPv6, in the resolver's order of
+// preference (RFC 6724), at most max: 0 and *count, or the resolver's error
+// number (11001 unknown host, ...).
+int ResolveAll(const char* name, NetAddress* out, int max, int* count);
+// For the test suite: ResolveAll answers `name` with the given addresses
+// (count 0 or a null name ends the override).
+void SetResolveOverride(const char* name, const NetAddress* list, int count);
+bool ResolveOverridden(const char* name, NetAddress* out, int max, int* count);
+// An IPv6 address literal ("::1", "[::1]", "fe80::1%eth0"): true and *out.
+bool ParseIpv6(const char* text, NetAddress* out);
+// An address as text ("127.0.0.1", "::1"): the characters written (at most
+// size - 1, then a NUL), 0 when it does not fit.
+int FormatNetAddress(const NetAddress* address, char* buffer, int size);
+
 // The first IPv4 address of a host name, host byte order: 0, or the
 // resolver's error number (11001 unknown host, 11002 try again, ...).
 int ResolveHost(const char* name, uint32_t* address);
 // This machine's host name: 0, or the error number.
 int LocalHostName(char* buffer, int size);
-// True while a blocking call is in progress (WinSock 1.1 only).
+// True while a blocking call is in progress (a WinSock 1.1 notion; always false now).
 bool SocketLayerBusy();
 
 }  // namespace vok::plat

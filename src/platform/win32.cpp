@@ -1,6 +1,6 @@
 // Win32 implementation of the platform layer. It uses only kernel32, user32
-// and WinSock 1.1 (wsock32.dll), which every Windows since 95 and NT 4 has,
-// so the DLL needs nothing beside the system's own libraries.
+// and WinSock 2 (ws2_32.dll), so the DLL needs nothing beside the system's
+// own libraries.
 //
 // The sections follow platform.h; each keeps its own state in an anonymous
 // namespace of its own, so the socket calls can join below the lifecycle
@@ -11,9 +11,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <winsock2.h>
 #include <windows.h>
-// WinSock 1.1 only: winsock2.h would bind the library to ws2_32.dll.
-#include <winsock.h>
 
 #include <climits>
 #include <cstdint>
@@ -314,7 +313,7 @@ WSADATA g_wsaData;
 }  // namespace
 
 int SocketStartup() {
-    return ::WSAStartup(MAKEWORD(1, 1), &g_wsaData);
+    return ::WSAStartup(MAKEWORD(2, 2), &g_wsaData);
 }
 
 void SocketCleanup() {

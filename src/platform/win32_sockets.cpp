@@ -1,14 +1,15 @@
-// WinSock 1.1 sockets (wsock32.dll) behind the platform's socket interface.
-// Error numbers are WinSock's own, so nothing needs mapping here.
+// WinSock 2 sockets (ws2_32.dll, for IPv6 and getaddrinfo) behind the
+// platform's socket interface. Error numbers are WinSock's own, the same
+// numbers WinSock 1.1 has, so nothing needs mapping here.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
-// WinSock 1.1 only: winsock2.h would bind the library to ws2_32.dll.
-#include <winsock.h>
 
 #include <cstring>
 
@@ -38,8 +39,8 @@ uint32_t NetToHost32(uint32_t v) {
     return ::ntohl(v);
 }
 
-int SocketCreate(SocketHandle* out) {
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+int SocketCreate(SocketHandle* out, int family) {
+    SOCKET s = ::socket(family == 6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) return LastError();
     *out = static_cast<SocketHandle>(s);
     return 0;
@@ -59,7 +60,7 @@ int SocketConnect(SocketHandle s, const SockAddrIn* address) {
     return LastError();
 }
 
-// WinSock 1.1 has no way to hold a send back, so Nagle's algorithm stays on
+// WinSock has no way to hold a send back, so Nagle's algorithm stays on
 // there and does the coalescing; `more` is not needed.
 int SocketSend(SocketHandle s, const char* data, int length, bool, int timeoutMs) {
     // Without a limit the send blocks as the socket does; with one, the
@@ -206,7 +207,118 @@ int LocalHostName(char* buffer, int size) {
 }
 
 bool SocketLayerBusy() {
-    return ::WSAIsBlocking() != 0;
+    // WinSock 2 has no blocking hooks: no call of another thread is ever
+    // "in progress" in the WinSock 1.1 sense.
+    return false;
+}
+
+// --- IPv4 and IPv6 --------------------------------------------------------------
+// getaddrinfo and getnameinfo (Windows XP and later) parse and format the
+// addresses too, so nothing newer than XP is needed.
+
+namespace {
+
+int ToSockaddr(const NetAddress* a, uint16_t port, sockaddr_storage* ss) {
+    memset(ss, 0, sizeof *ss);
+    if (a->Family == 4) {
+        auto* sa = reinterpret_cast<sockaddr_in*>(ss);
+        sa->sin_family = AF_INET;
+        sa->sin_port = ::htons(port);
+        memcpy(&sa->sin_addr, a->Bytes, 4);
+        return sizeof *sa;
+    }
+    if (a->Family == 6) {
+        auto* sa = reinterpret_cast<sockaddr_in6*>(ss);
+        sa->sin6_family = AF_INET6;
+        sa->sin6_port = ::htons(port);
+        memcpy(&sa->sin6_addr, a->Bytes, 16);
+        sa->sin6_scope_id = a->ScopeId;
+        return sizeof *sa;
+    }
+    return 0;
+}
+
+bool FromSockaddr(const sockaddr* sa, NetAddress* out) {
+    *out = NetAddress{};
+    if (sa->sa_family == AF_INET) {
+        out->Family = 4;
+        memcpy(out->Bytes, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, 4);
+        return true;
+    }
+    if (sa->sa_family == AF_INET6) {
+        const auto* s6 = reinterpret_cast<const sockaddr_in6*>(sa);
+        out->Family = 6;
+        memcpy(out->Bytes, &s6->sin6_addr, 16);
+        out->ScopeId = s6->sin6_scope_id;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+int SocketConnectTo(SocketHandle s, const NetAddress* address, uint16_t port) {
+    sockaddr_storage ss;
+    int len = ToSockaddr(address, port, &ss);
+    if (len == 0) return WSAEAFNOSUPPORT;
+    if (::connect(AsSocket(s), reinterpret_cast<sockaddr*>(&ss), len) == 0) return 0;
+    return LastError();
+}
+
+int SocketLocalNetAddress(SocketHandle s, NetAddress* out) {
+    sockaddr_storage ss{};
+    int len = sizeof ss;
+    if (::getsockname(AsSocket(s), reinterpret_cast<sockaddr*>(&ss), &len) != 0)
+        return -LastError();
+    return FromSockaddr(reinterpret_cast<sockaddr*>(&ss), out) ? 0 : -WSAEAFNOSUPPORT;
+}
+
+int ResolveAll(const char* name, NetAddress* out, int max, int* count) {
+    *count = 0;
+    if (ResolveOverridden(name, out, max, count)) return *count > 0 ? 0 : WSANO_DATA;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    int rc = ::getaddrinfo(name, nullptr, &hints, &res);
+    if (rc != 0) return rc;  // WSAHOST_NOT_FOUND, WSATRY_AGAIN, ...
+    for (addrinfo* a = res; a && *count < max; a = a->ai_next) {
+        if (a->ai_addr && FromSockaddr(a->ai_addr, &out[*count])) ++*count;
+    }
+    ::freeaddrinfo(res);
+    return *count > 0 ? 0 : WSANO_DATA;
+}
+
+bool ParseIpv6(const char* text, NetAddress* out) {
+    char bare[80];
+    const char* p = text;
+    if (*p == '[') ++p;
+    int n = 0;
+    while (*p && *p != ']' && n < static_cast<int>(sizeof bare) - 1) bare[n++] = *p++;
+    bare[n] = '\0';
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_flags = AI_NUMERICHOST;
+    addrinfo* res = nullptr;
+    if (::getaddrinfo(bare, nullptr, &hints, &res) != 0) return false;
+    bool ok = res && res->ai_addr && FromSockaddr(res->ai_addr, out) && out->Family == 6;
+    ::freeaddrinfo(res);
+    return ok;
+}
+
+int FormatNetAddress(const NetAddress* address, char* buffer, int size) {
+    if (!buffer || size <= 0) return 0;
+    buffer[0] = '\0';
+    sockaddr_storage ss;
+    int len = ToSockaddr(address, 0, &ss);
+    char text[NI_MAXHOST];
+    if (len == 0 || ::getnameinfo(reinterpret_cast<sockaddr*>(&ss), len, text, sizeof text, nullptr,
+                                  0, NI_NUMERICHOST) != 0)
+        return 0;
+    int n = static_cast<int>(strlen(text));
+    if (n >= size) return 0;
+    memcpy(buffer, text, static_cast<size_t>(n) + 1);
+    return n;
 }
 
 }  // namespace vok::plat

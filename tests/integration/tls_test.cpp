@@ -3,11 +3,13 @@
 // (tests/servers/tls_certs.sh). Each case is one connection: the server's
 // transcript tells which lines came in clear and which inside TLS.
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "frame/settings.h"
 #include "helpers.h"
 #include "platform/platform.h"
+#include "platform/sockets.h"
 #include "vok32.h"
 
 using vok_test::ReadFile;
@@ -280,6 +282,71 @@ const AuthCase kAuthCases[] = {
      VOK_AUTH_NOT_OFFERED, "server. XOAUTH2"},
 };
 INSTANTIATE_TEST_SUITE_P(Cases, AuthTls, ::testing::ValuesIn(kAuthCases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// --- IPv6 and names with several addresses ------------------------------------
+
+struct AddressCase {
+    const char* Name;
+    const char* Server;  // as the application gives it
+    bool ListenV6;       // the server listens on ::1, else on 127.0.0.1
+    int TlsMode;
+    const char* Address;  // vokDebug 25 and 43 once connected
+};
+
+class AddressTls : public TlsBase, public ::testing::WithParamInterface<AddressCase> {
+  protected:
+    void TearDown() override {
+        vok::plat::SetResolveOverride(nullptr, nullptr, 0);
+        TlsBase::TearDown();
+    }
+};
+
+vok::plat::NetAddress Loopback(int family) {
+    vok::plat::NetAddress a{};
+    a.Family = static_cast<uint8_t>(family);
+    if (family == 4) {
+        a.Bytes[0] = 127;
+        a.Bytes[3] = 1;
+    } else {
+        a.Bytes[15] = 1;
+    }
+    return a;
+}
+
+TEST_P(AddressTls, Connects) {
+    const AddressCase& c = GetParam();
+    // "dual.test" resolves to both loopbacks, the one that does not listen
+    // first.
+    vok::plat::NetAddress both[2] = {Loopback(c.ListenV6 ? 4 : 6), Loopback(c.ListenV6 ? 6 : 4)};
+    vok::plat::SetResolveOverride("dual.test", both, 2);
+    Script srv(dir, std::string("--scenario smtp --mode ") +
+                        (c.TlsMode == 2 ? "implicit" : "starttls") + (c.ListenV6 ? " --ipv6" : ""));
+    Configure(Case{c.Name, "", c.TlsMode, 1, true, 0, ""});
+    vokIntegerParam(0, VOK_SMTP_PORT, srv.Port());
+    vokStringParam(0, VOK_USER_NAME, "ann");
+    vokStringParam(0, VOK_SMTP_PASSWORD, "secret");
+    int rc = vokSmtpConnect(0, c.Server, "<ann@example.org>", nullptr);
+    ASSERT_EQ(rc, 0) << ErrorText(rc) << "\n" << ReadFile(dir.file("client.log"));
+    char text[64];
+    EXPECT_EQ(vokDebug(0, 25, text, sizeof text), static_cast<int>(strlen(c.Address)));
+    EXPECT_STREQ(text, c.Address);
+    vokDebug(0, VOK_DEBUG_SERVER_ADDRESS, text, sizeof text);
+    EXPECT_STREQ(text, c.Address);
+    vokDebug(0, 28, text, sizeof text);  // our end of the connection, same family
+    EXPECT_STREQ(text, c.Address);
+    EXPECT_EQ(vokStatistics(0, VOK_STAT_TLS_ACTIVE), c.TlsMode != 0 ? 1 : 0);
+    EXPECT_EQ(vokClose(0), 0);
+    EXPECT_NE(srv.Transcript().find(": QUIT"), std::string::npos);
+}
+
+const AddressCase kAddressCases[] = {
+    {"Ipv6Literal", "::1", true, 2, "::1"},
+    {"BracketedIpv6StartTls", "[::1]", true, 1, "::1"},
+    {"NameOnlyIpv4Listens", "dual.test", false, 0, "127.0.0.1"},
+    {"NameOnlyIpv6Listens", "dual.test", true, 0, "::1"},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, AddressTls, ::testing::ValuesIn(kAddressCases),
                          [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace

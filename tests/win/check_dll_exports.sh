@@ -1,7 +1,7 @@
 #!/bin/sh
 # VOK32.dll must export exactly the names of the module definition, plain
 # (no leading underscore, no @N), and must import nothing but system DLLs:
-# WinSock 1.1 from WSOCK32.dll (never WS2_32.dll) and no compiler runtime.
+# WinSock 2 from WS2_32.dll (never WSOCK32.dll), SChannel from SECUR32/CRYPT32, and no compiler runtime.
 #
 #     check_dll_exports.sh VOK32.dll VOK32.def [libvok32_core.a]
 #
@@ -47,11 +47,11 @@ fi
 
 # Imported DLLs: system ones only.
 sed -n 's/^[[:space:]]*DLL Name: //p' "$tmp/dump" | tr 'A-Z' 'a-z' | sort -u > "$tmp/imports"
-grep -qx 'wsock32.dll' "$tmp/imports" || { echo "WSOCK32.dll is not imported"; fail=1; }
+grep -qx 'ws2_32.dll' "$tmp/imports" || { echo "WS2_32.dll is not imported"; fail=1; }
 while read -r lib; do
   case "$lib" in
-    kernel32.dll|user32.dll|wsock32.dll|msvcrt.dll) ;;
-    ws2_32.dll) echo "imports WS2_32.dll; the library uses WinSock 1.1 (WSOCK32.dll)"; fail=1 ;;
+    kernel32.dll|user32.dll|ws2_32.dll|msvcrt.dll|secur32.dll|crypt32.dll|advapi32.dll) ;;
+    wsock32.dll) echo "imports WSOCK32.dll; the library uses WinSock 2 (WS2_32.dll)"; fail=1 ;;
     libgcc*|libstdc++*|libwinpthread*) echo "imports the compiler runtime $lib"; fail=1 ;;
     *) echo "imports $lib, which is not a system DLL the library may use"; fail=1 ;;
   esac
