@@ -107,6 +107,7 @@ int ReadHelloReply(Channel* ch, uint32_t now) {
     ch->NextState = 0;
     if (ch->TlsMode == 1 && !ch->Tls) return ChooseStartTls(ch);
     if (ch->AuthMethod != 0) return ChooseAuthMethod(ch);
+    // STARTTLS alone asks for EHLO; the AUTH exchange stays with EsmtpMode.
     // No user name, no AUTH: a login with empty credentials can only fail.
     if (!ch->EsmtpMode || !ch->UserName[0]) return 0;
     const char* auth = FindText(ch->ReplyBuffer, "AUTH ");

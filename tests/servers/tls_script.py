@@ -2,7 +2,8 @@
 """A scripted SMTP or POP3 server with TLS (Python's ssl) for the TLS tests.
 
 Binds 127.0.0.1 (or ::1 with --ipv6) on port 0, writes the port it got to
---port-file, serves ONE connection as the scenario says, and writes a
+--port-file, serves one connection (or --connections N, one after the
+other) as the scenario says, and writes a
 transcript to --record: each line the client sent, prefixed "plain: " or
 "tls: " by the phase it arrived in, and "end: <how>" last. Every wait is
 bounded (--lifetime in all), so a broken client cannot hang the test.
@@ -207,6 +208,7 @@ def main():
     p.add_argument("--record", required=True)
     p.add_argument("--ipv6", action="store_true")
     p.add_argument("--lifetime", type=float, default=60)
+    p.add_argument("--connections", type=int, default=1)
     args = p.parse_args()
 
     ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -224,31 +226,39 @@ def main():
     os.replace(tmp, args.port_file)
 
     deadline = time.monotonic() + args.lifetime
-    listener.settimeout(args.lifetime)
     with open(args.record, "w") as record:
-        try:
-            sock, _ = listener.accept()
-        except OSError as e:
-            record.write(f"end: no client ({e})\n")
-            return 1
-        c = Conn(sock, record, deadline)
-        try:
-            how = (smtp if args.scenario == "smtp" else pop3)(c, args, ctx)
-            # After the last reply: read what else comes until the client
-            # closes (a close_notify shows as an orderly end).
-            try:
-                while c.line() is not None:
-                    pass
-            except (EOFError, OSError, ssl.SSLError, TimeoutError):
-                pass
-        except (EOFError, OSError, ssl.SSLError, TimeoutError) as e:
-            how = f"closed ({type(e).__name__}: {e})"
-        c.note(f"end: {how}")
-        try:
-            c.sock.close()
-        except OSError:
-            pass
+        for _ in range(args.connections):
+            if not serve(listener, record, deadline, args, ctx):
+                return 1
     return 0
+
+
+def serve(listener, record, deadline, args, ctx):
+    """Plays the scenario on one connection; false when none came."""
+    try:
+        listener.settimeout(max(0.1, deadline - time.monotonic()))
+        sock, _ = listener.accept()
+    except OSError as e:
+        record.write(f"end: no client ({e})\n")
+        return False
+    c = Conn(sock, record, deadline)
+    try:
+        how = (smtp if args.scenario == "smtp" else pop3)(c, args, ctx)
+        # After the last reply: read what else comes until the client
+        # closes (a close_notify shows as an orderly end).
+        try:
+            while c.line() is not None:
+                pass
+        except (EOFError, OSError, ssl.SSLError, TimeoutError):
+            pass
+    except (EOFError, OSError, ssl.SSLError, TimeoutError) as e:
+        how = f"closed ({type(e).__name__}: {e})"
+    c.note(f"end: {how}")
+    try:
+        c.sock.close()
+    except OSError:
+        pass
+    return True
 
 
 if __name__ == "__main__":

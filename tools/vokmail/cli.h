@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -151,6 +152,35 @@ std::string DescribeFailure(const std::string& what, int code);
 
 // Byte counts for people: "812 B", "12.4 KiB", "3.1 MiB".
 std::string HumanBytes(double bytes);
+
+// --- Secure connections (security.cpp) -------------------------------------------
+
+// 127.0.0.0/8, ::1 or localhost.
+bool IsLoopback(const std::string& host);
+
+struct Security {
+    std::string mode;              // auto, starttls, implicit, none
+    int tlsMode = 0;               // VOK_TLS_MODE for the first attempt
+    bool clearOnLoopback = false;  // auto to a loopback server: clear when it lacks STARTTLS
+    bool insecure = false;
+    std::string caFile;
+    int authMethod = 0;
+    std::string token;  // XOAUTH2 bearer token
+};
+
+// Reads --tls, --ca-file, --insecure, --auth, --oauth2-token-env for a server
+// (whose port --tls implicit may fill in) and prints the warnings they call
+// for. Throws UsageError for a wrong combination.
+Security ReadSecurity(const ParsedArgs& args, ServerAddress* server, bool pop3);
+// False for XOAUTH2, whose login needs no password.
+bool UsesPassword(const Security& s);
+// The library settings of the channel.
+void ApplySecurity(const Security& s);
+// Runs the connect that start() begins; on a loopback server in --tls auto
+// that does not offer STARTTLS (STLS), connects again in clear. Throws
+// Failure when the connect fails.
+void ConnectSecurely(Session& session, Security& s, const std::function<int()>& start,
+                     const char* what);
 
 // --- Subcommands ---------------------------------------------------------------
 

@@ -17,19 +17,26 @@ namespace fs = std::filesystem;
 constexpr size_t kPathLimit = 128;
 
 // Logs in; the session is then ready for mailbox calls.
-void OpenMailbox(Session& session, const ParsedArgs& args, const ServerAddress& server,
-                 const std::string& password) {
-    if (server.port) vokIntegerParam(kChannel, VOK_POP3_PORT, server.port);
-    vokIntegerParam(kChannel, VOK_USE_APOP, args.Has("apop") ? 1 : 0);
-    std::string user = args.Get("user");
-    session.Must(vokPop3Connect(kChannel, server.host.c_str(), user.c_str(), password.c_str()),
-                 "logging in to the POP3 server");
-}
-
 struct Login {
     ServerAddress server;
     std::string password;
+    Security security;
 };
+
+void OpenMailbox(Session& session, const ParsedArgs& args, Login& login) {
+    const ServerAddress& server = login.server;
+    if (server.port) vokIntegerParam(kChannel, VOK_POP3_PORT, server.port);
+    vokIntegerParam(kChannel, VOK_USE_APOP, args.Has("apop") ? 1 : 0);
+    ApplySecurity(login.security);
+    std::string user = args.Get("user");
+    ConnectSecurely(
+        session, login.security,
+        [&] {
+            return vokPop3Connect(kChannel, server.host.c_str(), user.c_str(),
+                                  login.password.c_str());
+        },
+        "logging in to the POP3 server");
+}
 
 // Everything a mailbox command needs from the command line, checked before
 // the library is started.
@@ -37,7 +44,9 @@ Login ReadLogin(const ParsedArgs& args) {
     Login login;
     login.server = ParseServer(args);
     if (!args.Has("user")) throw UsageError("--user NAME is needed");
-    login.password = GetPassword(args, args.Get("user") + " at " + login.server.host);
+    login.security = ReadSecurity(args, &login.server, true);
+    if (UsesPassword(login.security))
+        login.password = GetPassword(args, args.Get("user") + " at " + login.server.host);
     return login;
 }
 
@@ -114,7 +123,7 @@ int RunList(const ParsedArgs& args) {
     if (!args.positional.empty()) throw UsageError("list takes no arguments");
     Login login = ReadLogin(args);
     Session session(args);
-    OpenMailbox(session, args, login.server, login.password);
+    OpenMailbox(session, args, login);
     int count = MessageCount(session);
     long long totalBytes = 0;
     std::printf("%6s %10s  %s\n", "#", "size", "unique id");
@@ -141,7 +150,7 @@ int RunTop(const ParsedArgs& args) {
     ParseNumber(args.positional[0], 1, 0x7fffffff, "the message number");
     Login login = ReadLogin(args);
     Session session(args);
-    OpenMailbox(session, args, login.server, login.password);
+    OpenMailbox(session, args, login);
     int number = CheckedNumber(args.positional[0], MessageCount(session));
     // A null buffer makes the library keep the lines in a buffer of its own.
     session.Must(vokGetEmailLines(kChannel, number, lines, nullptr, limit), "reading the message");
@@ -176,7 +185,7 @@ int RunFetch(const ParsedArgs& args) {
     }
 
     Session session(args);
-    OpenMailbox(session, args, login.server, login.password);
+    OpenMailbox(session, args, login);
     int count = MessageCount(session);
     std::vector<int> numbers;
     if (all) {

@@ -14,11 +14,22 @@ namespace {
 const std::vector<OptionSpec> kSessionOptions = {
     {"log", "FILE"}, {"timeout", "SECONDS"}, {"quiet", ""}, {"help", ""}};
 
+const std::vector<OptionSpec> kSecurityOptions = {{"tls", "MODE"},
+                                                  {"ca-file", "FILE"},
+                                                  {"insecure", ""},
+                                                  {"auth", "METHOD"},
+                                                  {"oauth2-token-env", "VARIABLE"}};
+
 const std::vector<OptionSpec> kMailboxOptions = {{"server", "HOST[:PORT]"},
                                                  {"port", "PORT"},
                                                  {"user", "NAME"},
                                                  {"password", "PASSWORD"},
-                                                 {"apop", ""}};
+                                                 {"apop", ""},
+                                                 {"tls", "MODE"},
+                                                 {"ca-file", "FILE"},
+                                                 {"insecure", ""},
+                                                 {"auth", "METHOD"},
+                                                 {"oauth2-token-env", "VARIABLE"}};
 
 struct Command {
     const char* name;
@@ -40,6 +51,23 @@ const char kCommonHelp[] =
     "  --timeout SECONDS   give up after this long in all (default 300)\n"
     "  --quiet             no progress display and no summary line\n"
     "  -h, --help          this help\n";
+
+const char kSecurityHelp[] =
+    "\n"
+    "Security:\n"
+    "  --tls MODE            auto (default): implicit TLS on ports 465 and 995,\n"
+    "                        STARTTLS (STLS) required on any other port, except\n"
+    "                        that a loopback server without it is used in clear;\n"
+    "                        starttls, implicit, or none (warns: all in clear)\n"
+    "  --ca-file FILE        trust the CA certificates of this PEM file instead of\n"
+    "                        the system's\n"
+    "  --insecure            do not check the server's certificate (warns)\n"
+    "  --auth METHOD         plain, login, cram-md5 or xoauth2 instead of the\n"
+    "                        server's choice (POP3: login is USER/PASS, cram-md5\n"
+    "                        is APOP)\n"
+    "  --oauth2-token-env VARIABLE\n"
+    "                        the OAuth2 bearer token for --auth xoauth2 is in this\n"
+    "                        environment variable (implies --auth xoauth2)\n";
 
 const char kPasswordHelp[] =
     "\n"
@@ -65,13 +93,13 @@ const std::vector<Command>& Commands() {
                {"password", "PASSWORD"},
                {"esmtp", ""},
                {"no-esmtp", ""}},
-              kSessionOptions),
+              Join(kSecurityOptions, kSessionOptions)),
          "Usage: vokmail send --server HOST --from ADDRESS --to ADDRESS [options]\n"
          "\n"
          "Sends one message over SMTP.\n"
          "\n"
-         "  --server HOST[:PORT]  the SMTP server\n"
-         "  --port PORT           its port (default 25)\n"
+         "  --server HOST[:PORT]  the SMTP server ([IPv6]:PORT for an IPv6 address)\n"
+         "  --port PORT           its port (default 25; 465 with --tls implicit)\n"
          "  --from ADDRESS        the sender, as a@b.c or \"Name <a@b.c>\"\n"
          "  --reply-to ADDRESS    a Reply-To address\n"
          "  --to, --cc, --bcc ADDRESS\n"
@@ -82,9 +110,10 @@ const std::vector<Command>& Commands() {
          "  --alt-text TEXT|@FILE the plain-text alternative sent with --html\n"
          "  --attach PATH[|NAME]  attach a file, shown as NAME when given; repeatable\n"
          "  --user NAME           log in (AUTH CRAM-MD5, LOGIN or PLAIN, as the server\n"
-         "                        offers); implies --esmtp\n"
+         "                        offers, or as --auth says)\n"
          "  --password PASSWORD   the password for --user\n"
-         "  --esmtp, --no-esmtp   greet with EHLO or with HELO (default HELO)\n"},
+         "  --esmtp, --no-esmtp   log in over ESMTP or greet with HELO (default: EHLO\n"
+         "                        with --user, and whenever STARTTLS is asked for)\n"},
         {"list", RunList, Join(kMailboxOptions, kSessionOptions),
          "Usage: vokmail list --server HOST --user NAME [options]\n"
          "\n"
@@ -119,7 +148,7 @@ const std::vector<Command>& Commands() {
                {"from", "ADDRESS"},
                {"user", "NAME"},
                {"password", "PASSWORD"}},
-              kSessionOptions),
+              Join(kSecurityOptions, kSessionOptions)),
          "Usage: vokmail verify ADDRESS... [--server HOST [--from ADDRESS] [--user NAME]]\n"
          "\n"
          "Without --server, checks the form of each address offline. With --server,\n"
@@ -166,13 +195,14 @@ void PrintCommandHelp(const Command& command) {
     if (mailbox) {
         std::fputs(
             "\n"
-            "  --server HOST[:PORT]  the POP3 server\n"
-            "  --port PORT           its port (default 110)\n"
+            "  --server HOST[:PORT]  the POP3 server ([IPv6]:PORT for an IPv6 address)\n"
+            "  --port PORT           its port (default 110; 995 with --tls implicit)\n"
             "  --user NAME           the mailbox\n"
             "  --password PASSWORD   its password\n"
             "  --apop                log in with APOP instead of USER and PASS\n",
             stdout);
     }
+    std::fputs(kSecurityHelp, stdout);
     std::fputs(kCommonHelp, stdout);
     if (mailbox || std::string(command.name) == "send") std::fputs(kPasswordHelp, stdout);
 }

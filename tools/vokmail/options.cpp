@@ -100,12 +100,28 @@ ServerAddress ParseServer(const ParsedArgs& args) {
     ServerAddress server;
     server.host = args.Get("server");
     if (server.host.empty()) throw UsageError("--server HOST is needed");
-    size_t colon = server.host.rfind(':');
-    if (colon != std::string::npos) {
-        server.port = static_cast<int>(
-            ParseNumber(server.host.substr(colon + 1), 1, 65535, "the port in --server"));
-        server.host.resize(colon);
-        if (server.host.empty()) throw UsageError("--server needs a host name before the ':'");
+    std::string port;
+    if (server.host[0] == '[') {
+        // "[v6address]" or "[v6address]:port".
+        size_t close = server.host.find(']');
+        if (close == std::string::npos) throw UsageError("--server '[' without its ']'");
+        std::string rest = server.host.substr(close + 1);
+        if (!rest.empty() && rest[0] != ':')
+            throw UsageError("--server: only ':PORT' may follow the ']'");
+        if (!rest.empty()) port = rest.substr(1);
+        server.host = server.host.substr(1, close - 1);
+        if (server.host.empty()) throw UsageError("--server needs an address inside '[]'");
+        if (!rest.empty())
+            server.port = static_cast<int>(ParseNumber(port, 1, 65535, "the port in --server"));
+    } else if (server.host.find(':') == server.host.rfind(':')) {
+        // "host" or "host:port"; more than one ':' is an IPv6 address.
+        size_t colon = server.host.rfind(':');
+        if (colon != std::string::npos) {
+            server.port = static_cast<int>(
+                ParseNumber(server.host.substr(colon + 1), 1, 65535, "the port in --server"));
+            server.host.resize(colon);
+            if (server.host.empty()) throw UsageError("--server needs a host name before the ':'");
+        }
     }
     if (args.Has("port"))
         server.port = static_cast<int>(ParseNumber(args.Get("port"), 1, 65535, "--port"));

@@ -155,13 +155,18 @@ int RunSend(const ParsedArgs& args) {
         if (altText.size() > 2048) throw UsageError("--alt-text is longer than 2048 characters");
     }
     Attachments attachments = CollectAttachments(args.All("attach"));
+    Security security = ReadSecurity(args, &server, false);
     std::string password;
-    if (args.Has("user")) password = GetPassword(args, args.Get("user") + " at " + server.host);
+    if (args.Has("user") && UsesPassword(security))
+        password = GetPassword(args, args.Get("user") + " at " + server.host);
 
     Session session(args);
     if (server.port) SetParam(VOK_SMTP_PORT, server.port);
+    // EHLO with a login (and AUTH as offered). STARTTLS, which --tls auto
+    // asks for, greets with EHLO in any case.
     bool esmtp = args.Has("esmtp") || args.Has("user");
     SetParam(VOK_ESMTP_MODE, esmtp ? 1 : 0);
+    ApplySecurity(security);
     if (args.Has("user")) {
         SetText(VOK_USER_NAME, args.Get("user"), "user name");
         SetText(VOK_SMTP_PASSWORD, password, "password");
@@ -170,8 +175,12 @@ int RunSend(const ParsedArgs& args) {
     SetParam(VOK_ATTACH_DELIMITER, attachments.delimiter);
     if (!altText.empty()) SetText(VOK_ALTERNATE_TEXT, altText, "alternative text");
 
-    session.Must(vokSmtpConnect(kChannel, server.host.c_str(), from.c_str(), OrNull(replyTo)),
-                 "connecting to the SMTP server");
+    ConnectSecurely(
+        session, security,
+        [&] {
+            return vokSmtpConnect(kChannel, server.host.c_str(), from.c_str(), OrNull(replyTo));
+        },
+        "connecting to the SMTP server");
     int64_t total = bodyBytes + attachments.bytes;
     std::string subject = args.Get("subject");
     session.Must(vokSendEmail(kChannel, to.c_str(), OrNull(cc), OrNull(bcc), OrNull(subject),

@@ -36,16 +36,22 @@ int VerifyOnServer(Session& session, const ParsedArgs& args,
                    const std::vector<std::string>& items) {
     ServerAddress server = ParseServer(args);
     std::string from = AddressList({args.Get("from", "vokmail@localhost")}, "from");
+    Security security = ReadSecurity(args, &server, false);
     if (server.port) vokIntegerParam(kChannel, VOK_SMTP_PORT, server.port);
     // Servers that answer VRFY only after a login.
     if (args.Has("user")) {
-        std::string password = GetPassword(args, args.Get("user") + " at " + server.host);
         vokIntegerParam(kChannel, VOK_ESMTP_MODE, 1);
+        std::string password;
+        if (UsesPassword(security))
+            password = GetPassword(args, args.Get("user") + " at " + server.host);
         vokStringParam(kChannel, VOK_USER_NAME, args.Get("user").c_str());
         vokStringParam(kChannel, VOK_SMTP_PASSWORD, password.c_str());
     }
-    session.Must(vokSmtpConnect(kChannel, server.host.c_str(), from.c_str(), nullptr),
-                 "connecting to the SMTP server");
+    ApplySecurity(security);
+    ConnectSecurely(
+        session, security,
+        [&] { return vokSmtpConnect(kChannel, server.host.c_str(), from.c_str(), nullptr); },
+        "connecting to the SMTP server");
     int unknown = 0;
     for (const std::string& item : items) {
         // One VRFY per call, so that each answer is read on its own.

@@ -63,6 +63,20 @@ TEST(ParseServer, HostPortForms) {
     EXPECT_THROW(ParseServer(ParseArgs({}, specs)), UsageError);
     EXPECT_THROW(ParseServer(ParseArgs({"--server", ":25"}, specs)), UsageError);
     EXPECT_THROW(ParseServer(ParseArgs({"--server", "h:x"}, specs)), UsageError);
+    // IPv6: bracketed with or without a port, or bare without one.
+    struct {
+        const char* text;
+        const char* host;
+        int port;
+    } const v6[] = {
+        {"[::1]:465", "::1", 465}, {"[fe80::1%eth0]", "fe80::1%eth0", 0}, {"::1", "::1", 0}};
+    for (const auto& c : v6) {
+        s = ParseServer(ParseArgs({"--server", c.text}, specs));
+        EXPECT_EQ(s.host, c.host) << c.text;
+        EXPECT_EQ(s.port, c.port) << c.text;
+    }
+    for (const char* bad : {"[::1", "[]:25", "[::1]25", "[::1]:x"})
+        EXPECT_THROW(ParseServer(ParseArgs({"--server", bad}, specs)), UsageError) << bad;
 }
 
 TEST(Addresses, SplitKeepsQuotedAndBracketedCommas) {
