@@ -349,4 +349,86 @@ const AddressCase kAddressCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, AddressTls, ::testing::ValuesIn(kAddressCases),
                          [](const auto& info) { return std::string(info.param.Name); });
 
+// --- Real servers: aiosmtpd (STARTTLS required, implicit TLS) and Dovecot --------
+
+// A server process started in the background, stopped by its process id.
+class Process {
+  public:
+    Process(const std::string& command, const std::string& pidFile, const std::string& portFile) {
+        std::system((command + " &").c_str());
+        port_ = std::atoi(AwaitText(portFile, "", 20000).c_str());
+        pid_ = ReadFile(pidFile);
+    }
+    ~Process() {
+        if (!pid_.empty()) std::system(("kill " + pid_ + " 2>/dev/null").c_str());
+    }
+    int Port() const { return port_; }
+
+  private:
+    std::string pid_;
+    int port_ = 0;
+};
+
+TEST(RealServersTls, SendOverStartTlsAndImplicitThenDownloadOverStls) {
+    TempDir dir;
+    const std::string certs = CertDir();
+    ASSERT_EQ(vokAttach(1), 1);
+    vokStringParam(0, VOK_LOG_FILE, dir.file("client.log").c_str());
+    vokStringParam(0, VOK_TLS_CA_FILE, (certs + "/ca.pem").c_str());
+    vokStringParam(0, VOK_USER_NAME, "ann");
+    vokStringParam(0, VOK_SMTP_PASSWORD, "secret");
+    vokIntegerParam(0, VOK_ESMTP_MODE, 1);
+    std::string attachment = dir.file("data.bin");
+    std::string bytes;
+    for (int i = 0; i < 300000; ++i) bytes += static_cast<char>((i * 7919) >> 3);
+    vok_test::WriteFile(attachment, bytes);
+    for (int mode : {VOK_TLS_STARTTLS, VOK_TLS_IMPLICIT}) {
+        std::string folder = dir.file("smtp" + std::to_string(mode));
+        std::system(("mkdir -p " + Quote(folder)).c_str());
+        Process smtp(std::string(kPython) + " " + Quote(kServers + "/smtp_server.py") +
+                         " --folder " + Quote(folder) + " --port-file " + Quote(folder + ".port") +
+                         " --pid-file " + Quote(folder + ".pid") +
+                         " --user ann --password secret --lifetime 60 --tls " +
+                         (mode == VOK_TLS_STARTTLS ? "starttls" : "implicit") + " --tls-cert " +
+                         Quote(certs + "/good.pem") + " --tls-key " + Quote(certs + "/good.key") +
+                         " 2>" + Quote(folder + ".log"),
+                     folder + ".pid", folder + ".port");
+        vokIntegerParam(0, VOK_TLS_MODE, mode);
+        vokIntegerParam(0, VOK_SMTP_PORT, smtp.Port());
+        ASSERT_EQ(vokSmtpConnect(0, "localhost", "<ann@example.com>", nullptr), 0)
+            << ReadFile(dir.file("client.log"));
+        EXPECT_EQ(vokStatistics(0, VOK_STAT_TLS_ACTIVE), 1);
+        ASSERT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, "over TLS",
+                               "Hello over TLS.", attachment.c_str()),
+                  0);
+        EXPECT_EQ(vokClose(0), 0);
+        ASSERT_FALSE(AwaitText(folder + "/1.eml", "", 10000).empty());
+    }
+    // The first message into a Dovecot that requires TLS; fetched over STLS.
+    TempDir pop3;
+    std::system(("mkdir -p " + Quote(pop3.file("mail")) + " && cp " +
+                 Quote(dir.file("smtp1/1.eml")) + " " + Quote(pop3.file("mail/1")))
+                    .c_str());
+    ASSERT_EQ(std::system(("bash " + Quote(kServers + "/dovecot_tls.sh") + " start " +
+                           Quote(pop3.path()) + " " + Quote(certs + "/good.pem") + " " +
+                           Quote(certs + "/good.key"))
+                              .c_str()),
+              0)
+        << ReadFile(pop3.file("dovecot.log"));
+    vokIntegerParam(0, VOK_TLS_MODE, VOK_TLS_STARTTLS);
+    vokIntegerParam(0, VOK_POP3_PORT, std::atoi(ReadFile(pop3.file("port")).c_str()));
+    EXPECT_EQ(vokPop3Connect(0, "localhost", "ann", "secret"), 0)
+        << ReadFile(dir.file("client.log"));
+    EXPECT_EQ(vokStatistics(0, VOK_STAT_TLS_ACTIVE), 1);
+    std::string out = dir.file("out");
+    std::system(("mkdir -p " + Quote(out)).c_str());
+    EXPECT_EQ(vokGetEmailFile(0, 1, "1.txt", out.c_str(), out.c_str()), 0);
+    EXPECT_NE(ReadFile(out + "/1.txt").find("Hello over TLS."), std::string::npos);
+    EXPECT_EQ(ReadFile(out + "/data.bin"), bytes);
+    vokClose(0);
+    vokRelease();
+    std::system(
+        ("bash " + Quote(kServers + "/dovecot.sh") + " stop " + Quote(pop3.path())).c_str());
+}
+
 }  // namespace

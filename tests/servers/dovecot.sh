@@ -77,6 +77,8 @@ service pop3-login {
     port = 0
   }
 }
+# Settings of a caller's own (dovecot_tls.sh: TLS), when there are any.
+!include_try $dir/extra.conf
 CONF
     dovecot -F -c "$dir/dovecot.conf" > "$dir/dovecot.out" 2>&1 < /dev/null &
     pid=$!

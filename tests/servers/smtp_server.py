@@ -23,6 +23,8 @@ import warnings
 
 from aiosmtpd.smtp import MISSING, SMTP, AuthResult, LoginPassword
 
+import smtp_tls
+
 MECHANISMS = ("CRAM-MD5", "LOGIN", "PLAIN")
 
 
@@ -91,9 +93,11 @@ async def serve(args):
             auth_exclude_mechanism=excluded,
             authenticator=handler.check,
             loop=loop,
+            **smtp_tls.smtp_kwargs(args),
         )
 
-    server = await loop.create_server(factory, host="127.0.0.1", port=0)
+    server = await loop.create_server(factory, host="127.0.0.1", port=0,
+                                      ssl=smtp_tls.server_ssl(args))
     stop = asyncio.Event()
     for sig in (signal.SIGTERM, signal.SIGINT):
         loop.add_signal_handler(sig, stop.set)
@@ -114,6 +118,7 @@ def main():
     parser.add_argument("--password", required=True)
     parser.add_argument("--only", choices=MECHANISMS, help="offer this mechanism alone")
     parser.add_argument("--lifetime", type=float, default=300.0)
+    smtp_tls.add_arguments(parser)
     args = parser.parse_args()
     # Deliberate here: AUTH without TLS, on the loopback interface only.
     warnings.filterwarnings("ignore", message="Requiring AUTH while not requiring TLS")
