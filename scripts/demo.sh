@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The quick start: on a fresh Debian machine (as root, or with sudo) installs
-# what it needs, builds vokmail, starts a real SMTP server and a real POP3
-# server on 127.0.0.1 (the ones the tests use), sends a message with an HTML
+# what it needs, builds vokmail, makes a private CA and a certificate for
+# localhost, starts a real SMTP server and a real POP3 server on 127.0.0.1
+# (the ones the tests use), both requiring TLS (STARTTLS, STLS), sends a message with an HTML
 # body, a plain-text alternative and two attachments, lists the mailbox,
 # fetches the message with its attachments, compares them with the
 # originals, and stops the servers again.
@@ -13,7 +14,7 @@ SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
 # --- Packages -----------------------------------------------------------------
 # shellcheck source=scripts/packages.sh
 . "$root/scripts/packages.sh"
-install_packages cmake g++ make python3 python3-aiosmtpd dovecot-pop3d
+install_packages cmake g++ make python3 python3-aiosmtpd dovecot-pop3d libssl-dev openssl
 
 # --- Build --------------------------------------------------------------------
 build=${VOK_DEMO_BUILD:-$root/build-demo}
@@ -44,18 +45,25 @@ wait_for() {  # file: its content once it is there (at most 20 s)
   return 1
 }
 
-# SMTP: aiosmtpd on a free port, asking for a login, filing each message it
-# accepts as <n>.eml. POP3: a private Dovecot serving one Maildir mailbox.
-# Both know one account: ann, password secret.
+# A private CA and a server certificate for localhost, 127.0.0.1 and ::1
+# (made with the openssl command); vokmail trusts the CA through --ca-file.
+bash "$root/tests/servers/tls_certs.sh" "$work/certs"
+ca=$work/certs/ca.pem
+
+# SMTP: aiosmtpd on a free port, requiring STARTTLS and then a login, filing
+# each message it accepts as <n>.eml. POP3: a private Dovecot serving one
+# Maildir mailbox, requiring STLS. Both know one account: ann, password secret.
 mkdir -p "$work/smtp"
 /usr/bin/python3 "$root/tests/servers/smtp_server.py" --folder "$work/smtp" \
   --port-file "$work/smtp.port" --pid-file "$work/smtp.pid" --user ann --password secret \
+  --tls starttls --tls-cert "$work/certs/good.pem" --tls-key "$work/certs/good.key" \
   --lifetime 600 2>"$work/smtp.log" &
 smtp_pid=$!
 smtp_port=$(wait_for "$work/smtp.port")
-$SUDO bash "$root/tests/servers/dovecot.sh" start "$pop3"
+$SUDO bash "$root/tests/servers/dovecot_tls.sh" start "$pop3" "$work/certs/good.pem" \
+  "$work/certs/good.key"
 pop3_port=$(cat "$pop3/port")
-echo "== SMTP server on 127.0.0.1:$smtp_port, POP3 server on 127.0.0.1:$pop3_port"
+echo "== SMTP server on localhost:$smtp_port (STARTTLS required), POP3 server on localhost:$pop3_port (STLS required)"
 
 # --- What to send ---------------------------------------------------------------
 cat > "$work/report.html" <<'HTML'
@@ -70,10 +78,10 @@ printf 'month,sales\r\njanuary,120\r\nfebruary,135\r\n' > "$work/figures.csv"
 export VOKMAIL_PASSWORD=secret  # read by vokmail instead of a prompt
 
 echo
-echo "\$ vokmail send --server 127.0.0.1:$smtp_port --user ann --from ... --to ann@example.com \\"
+echo "\$ vokmail send --server localhost:$smtp_port --ca-file ca.pem --user ann --from ... --to ann@example.com \\"
 echo "      --subject 'Monthly report' --html report.html --alt-text '...' \\"
 echo "      --attach chart.bin --attach 'figures.csv|sales.csv'"
-"$vokmail" send --server "127.0.0.1:$smtp_port" --user ann \
+"$vokmail" send --server "localhost:$smtp_port" --ca-file "$ca" --user ann \
   --from "Reporting <reports@example.com>" --to "Ann <ann@example.com>" \
   --subject "Monthly report" --html "$work/report.html" \
   --alt-text "Monthly report: the figures and the chart are attached." \
@@ -84,14 +92,14 @@ wait_for "$work/smtp/1.json" >/dev/null
 $SUDO bash "$root/tests/servers/dovecot.sh" deliver "$pop3" "$work/smtp/1.eml"
 
 echo
-echo "\$ vokmail list --server 127.0.0.1:$pop3_port --user ann"
-"$vokmail" list --server "127.0.0.1:$pop3_port" --user ann
+echo "\$ vokmail list --server localhost:$pop3_port --ca-file ca.pem --user ann"
+"$vokmail" list --server "localhost:$pop3_port" --ca-file "$ca" --user ann
 
 echo
 inbox=$build/demo-inbox
 rm -rf "$inbox"
-echo "\$ vokmail fetch 1 --server 127.0.0.1:$pop3_port --user ann --dir $inbox"
-"$vokmail" fetch 1 --server "127.0.0.1:$pop3_port" --user ann --dir "$inbox"
+echo "\$ vokmail fetch 1 --server localhost:$pop3_port --ca-file ca.pem --user ann --dir $inbox"
+"$vokmail" fetch 1 --server "localhost:$pop3_port" --ca-file "$ca" --user ann --dir "$inbox"
 
 echo
 same=0
