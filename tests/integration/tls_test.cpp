@@ -380,7 +380,8 @@ TEST(RealServersTls, SendOverStartTlsAndImplicitThenDownloadOverStls) {
     vokIntegerParam(0, VOK_ESMTP_MODE, 1);
     std::string attachment = dir.file("data.bin");
     std::string bytes;
-    for (int i = 0; i < 300000; ++i) bytes += static_cast<char>((i * 7919) >> 3);
+    for (int i = 0; i < 300000; ++i)
+        bytes += static_cast<char>((static_cast<uint32_t>(i) * 7919u) >> 3);
     vok_test::WriteFile(attachment, bytes);
     for (int mode : {VOK_TLS_STARTTLS, VOK_TLS_IMPLICIT}) {
         std::string folder = dir.file("smtp" + std::to_string(mode));
