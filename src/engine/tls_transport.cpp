@@ -39,6 +39,11 @@ int FailureCode(plat::TlsFailure failure) {
     }
 }
 
+// Every send is bounded by WriteWait, as on a plain connection.
+void BoundSends(Channel* ch) {
+    plat::TlsSetSendWait(ch->Tls, LibrarySettings.WriteWait < 0 ? 0 : LibrarySettings.WriteWait);
+}
+
 // Fills the stage from the session when it is empty: true when bytes are
 // staged or the session has ended.
 bool FillStage(Channel* ch) {
@@ -81,6 +86,7 @@ int StartTls(Channel* ch, uint32_t now) {
         plat::TlsCreate(ch->Socket, options, &session, ch->TlsReason, sizeof ch->TlsReason);
     if (failure != plat::TlsFailure::None) return DriverError(ch, 0, FailureCode(failure));
     ch->Tls = session;
+    BoundSends(ch);
     LogText(ch, "TLS: handshake\r\n");
     // The handshake's own limit: ConnectWait, checked by the step so that a
     // stalled handshake fails as one (-80), not as a read time-out.
@@ -157,11 +163,13 @@ int TlsReceive(Channel* ch, char* dst, int length) {
 }
 
 int TlsSend(Channel* ch, const char* data, int length) {
+    BoundSends(ch);
     return plat::TlsWrite(ch->Tls, data, length);
 }
 
 void TlsEnd(Channel* ch, bool notify) {
     if (!ch->Tls) return;
+    BoundSends(ch);
     if (notify && !ch->TlsEnded) plat::TlsCloseNotify(ch->Tls);
     plat::TlsFree(ch->Tls);
     ch->Tls = nullptr;

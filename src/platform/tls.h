@@ -61,6 +61,10 @@ bool TlsHasPending(TlsSession* s);
 // length, or -error (a WinSock-style number).
 int TlsWrite(TlsSession* s, const char* data, int length);
 
+// The bound of every send the session makes from now on (handshake, data,
+// close_notify), in ms; -1 = none. A peer that stops reading fails the send.
+void TlsSetSendWait(TlsSession* s, int timeoutMs);
+
 // Sends close_notify (RFC 8446 section 6.1), without waiting for the peer's.
 void TlsCloseNotify(TlsSession* s);
 

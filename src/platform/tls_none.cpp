@@ -46,6 +46,7 @@ bool TlsHasPending(TlsSession*) {
 int TlsWrite(TlsSession*, const char*, int) {
     return -10038;
 }
+void TlsSetSendWait(TlsSession*, int) {}
 void TlsCloseNotify(TlsSession*) {}
 void TlsFree(TlsSession*) {}
 int TlsProtocolVersion(const TlsSession*) {

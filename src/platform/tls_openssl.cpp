@@ -17,6 +17,7 @@ struct TlsSession {
     SSL_CTX* Context;
     SSL* Ssl;
     SocketHandle Socket;
+    int SendWait;  // ms, -1 = no bound
 };
 
 namespace {
@@ -46,7 +47,7 @@ void QueuedReason(char* reason, int size, const char* fallback) {
 
 int BioRead(BIO* b, char* buffer, int length) {
     BIO_clear_retry_flags(b);
-    auto s = static_cast<SocketHandle>(reinterpret_cast<intptr_t>(BIO_get_data(b)));
+    SocketHandle s = static_cast<TlsSession*>(BIO_get_data(b))->Socket;
     if (length <= 0) return 0;
     if (SocketPoll(s, Readiness::Readable, 0) != 1) {
         BIO_set_retry_read(b);
@@ -62,9 +63,9 @@ int BioRead(BIO* b, char* buffer, int length) {
 
 int BioWrite(BIO* b, const char* data, int length) {
     BIO_clear_retry_flags(b);
-    auto s = static_cast<SocketHandle>(reinterpret_cast<intptr_t>(BIO_get_data(b)));
+    const TlsSession* session = static_cast<TlsSession*>(BIO_get_data(b));
     if (length <= 0) return 0;
-    int n = SocketSend(s, data, length, false);
+    int n = SocketSend(session->Socket, data, length, false, session->SendWait);
     if (n == -kWouldBlock) {
         BIO_set_retry_write(b);
         return -1;
@@ -170,7 +171,6 @@ TlsFailure TlsCreate(SocketHandle socket, const TlsOptions& options, TlsSession*
         QueuedReason(reason, reasonSize, "cannot make a TLS session");
         goto fail;
     }
-    BIO_set_data(bio, reinterpret_cast<void*>(static_cast<intptr_t>(socket)));
     SSL_set_bio(ssl, bio, bio);
     if (!literal && bare[0]) SSL_set_tlsext_host_name(ssl, bare);  // SNI (RFC 6066 section 3)
     if (options.Verify && bare[0]) {
@@ -182,7 +182,8 @@ TlsFailure TlsCreate(SocketHandle socket, const TlsOptions& options, TlsSession*
         }
     }
     SSL_set_connect_state(ssl);
-    *out = new TlsSession{ctx, ssl, socket};
+    *out = new TlsSession{ctx, ssl, socket, -1};
+    BIO_set_data(bio, *out);
     return TlsFailure::None;
 fail:
     SSL_free(ssl);
@@ -265,6 +266,10 @@ int TlsWrite(TlsSession* s, const char* data, int length) {
         }
     }
     return done == length ? length : -10053;
+}
+
+void TlsSetSendWait(TlsSession* s, int timeoutMs) {
+    s->SendWait = timeoutMs;
 }
 
 void TlsCloseNotify(TlsSession* s) {

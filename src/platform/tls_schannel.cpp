@@ -56,6 +56,7 @@ constexpr int kNameSize = 256;
 
 struct TlsSession {
     SocketHandle Socket;
+    int SendWait;  // ms, -1 = no bound
     CredHandle Cred;
     CtxtHandle Context;
     bool HaveCred;
@@ -107,7 +108,8 @@ bool SendToken(TlsSession* s, SecBuffer* b) {
     bool ok = true;
     if (b->pvBuffer && b->cbBuffer > 0)
         ok = SocketSend(s->Socket, static_cast<const char*>(b->pvBuffer),
-                        static_cast<int>(b->cbBuffer), false) == static_cast<int>(b->cbBuffer);
+                        static_cast<int>(b->cbBuffer), false,
+                        s->SendWait) == static_cast<int>(b->cbBuffer);
     if (b->pvBuffer) ::FreeContextBuffer(b->pvBuffer);
     b->pvBuffer = nullptr;
     b->cbBuffer = 0;
@@ -427,6 +429,7 @@ TlsFailure TlsCreate(SocketHandle socket, const TlsOptions& options, TlsSession*
         return TlsFailure::Handshake;
     }
     s->Socket = socket;
+    s->SendWait = -1;
     s->Verify = options.Verify;
     // The name without IPv6 brackets.
     const char* p = options.ServerName ? options.ServerName : "";
@@ -638,11 +641,15 @@ int TlsWrite(TlsSession* s, const char* data, int length) {
         if (::EncryptMessage(&s->Context, 0, &desc, 0) != SEC_E_OK) return -10053;
         int total =
             static_cast<int>(buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer);
-        int sent = SocketSend(s->Socket, header, total, false);
+        int sent = SocketSend(s->Socket, header, total, false, s->SendWait);
         if (sent < 0) return sent;
         done += n;
     }
     return length;
+}
+
+void TlsSetSendWait(TlsSession* s, int timeoutMs) {
+    s->SendWait = timeoutMs;
 }
 
 void TlsCloseNotify(TlsSession* s) {

@@ -119,10 +119,14 @@ int SendSaslAuth(Channel* ch, uint32_t now) {
 // token with an error challenge (XOAUTH2); an empty answer gets its final
 // "-ERR" (RFC 5034 section 4).
 int ReadSaslReply(Channel* ch, uint32_t now) {
-    int rc = AwaitPop3Reply(ch);
-    if (rc <= 0) return rc;
+    if (!WaitReadable(ch, 0)) return 0;
+    int rc = ReadPop3Reply(ch);
     const char* line = ch->ReplyBuffer;
-    if (line[0] == '+' && line[1] != 'O' && line[1] != 'o') {
+    // A continuation is "+" and a blank (or the line end), never "+OK".
+    bool challenge = rc == VOK_POP3_ERROR && line[0] == '+' &&
+                     (line[1] == ' ' || line[1] == '\r' || line[1] == '\n');
+    if (rc < 0 && !challenge) return DriverError(ch, 0, rc);
+    if (challenge) {
         int sent = SendData(ch, "\r\n", 2);
         if (sent < 0) return DriverError(ch, sent, VOK_SOCKET_READ_ERROR);
         ReplyWait(ch, now);
