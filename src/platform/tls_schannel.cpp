@@ -405,6 +405,7 @@ void KeepExtra(TlsSession* s, const SecBuffer* buffers, int count) {
     for (int i = 0; i < count; ++i) {
         if (buffers[i].BufferType == SECBUFFER_EXTRA && buffers[i].cbBuffer > 0) {
             int extra = static_cast<int>(buffers[i].cbBuffer);
+            if (extra > s->InLen) extra = s->InLen;
             memmove(s->In, s->In + s->InLen - extra, static_cast<size_t>(extra));
             s->InLen = extra;
             return;
