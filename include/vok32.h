@@ -172,7 +172,8 @@ extern "C" {
 #define VOK_USE_APOP 30
 /* TlsMode (channel, default 0): 0 plain TCP; 1 STARTTLS required (SMTP:
  * EHLO, STARTTLS, handshake, EHLO again, RFC 3207; POP3: STLS after the
- * greeting, RFC 2595), implies EHLO; 2 implicit TLS right after the connect
+ * greeting, RFC 2595), implies EHLO (the AUTH exchange still follows
+ * VOK_ESMTP_MODE or VOK_AUTH_METHOD); 2 implicit TLS right after the connect
  * (SMTP port 465, POP3 port 995). TLS 1.2 at least; SNI sent for names. */
 #define VOK_TLS_MODE 31
 #define VOK_TLS_PLAIN 0
