@@ -112,8 +112,8 @@ const std::vector<Command>& Commands() {
          "  --user NAME           log in (AUTH CRAM-MD5, LOGIN or PLAIN, as the server\n"
          "                        offers, or as --auth says)\n"
          "  --password PASSWORD   the password for --user\n"
-         "  --esmtp, --no-esmtp   log in over ESMTP or greet with HELO (default: EHLO\n"
-         "                        with --user, and whenever STARTTLS is asked for)\n"},
+         "  --esmtp, --no-esmtp   greet with EHLO or with HELO (default EHLO; STARTTLS\n"
+         "                        greets with EHLO in any case)\n"},
         {"list", RunList, Join(kMailboxOptions, kSessionOptions),
          "Usage: vokmail list --server HOST --user NAME [options]\n"
          "\n"

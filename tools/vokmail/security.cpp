@@ -124,8 +124,9 @@ void ConnectSecurely(Session& session, Security& s, const std::function<int()>& 
     if (rc == VOK_STARTTLS_REFUSED && s.clearOnLoopback) {
         // Said even with --quiet: the session is not what --tls auto
         // promises elsewhere.
-        std::fprintf(stderr, "vokmail: the loopback server offers no STARTTLS; the session "
-                             "stays in clear\n");
+        std::fprintf(stderr,
+                     "vokmail: the loopback server offers no STARTTLS; the session "
+                     "stays in clear\n");
         s.tlsMode = VOK_TLS_PLAIN;
         vokIntegerParam(kChannel, VOK_TLS_MODE, s.tlsMode);
         rc = session.Run(start(), nullptr);

@@ -162,9 +162,9 @@ int RunSend(const ParsedArgs& args) {
 
     Session session(args);
     if (server.port) SetParam(VOK_SMTP_PORT, server.port);
-    // EHLO with a login (and AUTH as offered). STARTTLS, which --tls auto
-    // asks for, greets with EHLO in any case.
-    bool esmtp = args.Has("esmtp") || args.Has("user");
+    // EHLO unless asked otherwise: its reply shows whether STARTTLS is
+    // offered (the library logs in only when there is a user name).
+    bool esmtp = !args.Has("no-esmtp");
     SetParam(VOK_ESMTP_MODE, esmtp ? 1 : 0);
     ApplySecurity(security);
     if (args.Has("user")) {

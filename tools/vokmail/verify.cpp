@@ -38,9 +38,9 @@ int VerifyOnServer(Session& session, const ParsedArgs& args,
     std::string from = AddressList({args.Get("from", "vokmail@localhost")}, "from");
     Security security = ReadSecurity(args, &server, false);
     if (server.port) vokIntegerParam(kChannel, VOK_SMTP_PORT, server.port);
+    vokIntegerParam(kChannel, VOK_ESMTP_MODE, 1);
     // Servers that answer VRFY only after a login.
     if (args.Has("user")) {
-        vokIntegerParam(kChannel, VOK_ESMTP_MODE, 1);
         std::string password;
         if (UsesPassword(security))
             password = GetPassword(args, args.Get("user") + " at " + server.host);
