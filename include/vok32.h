@@ -62,11 +62,11 @@ extern "C" {
 
 /* Library version 3.4.2 (one hex digit per part), build 11. */
 #define VOK_VERSION 0x342
-#define VOK_BUILD 11
+#define VOK_BUILD 11 /* the build number (VOK_STAT_BUILD) */
 /* The version by parts (VOK_VERSION cannot express a part above 15). */
-#define VOK_VERSION_MAJOR 3
-#define VOK_VERSION_MINOR 4
-#define VOK_VERSION_PATCH 2
+#define VOK_VERSION_MAJOR 3 /* the major version: 3 for 3.4.2 */
+#define VOK_VERSION_MINOR 4 /* the minor version */
+#define VOK_VERSION_PATCH 2 /* the patch level */
 
 /* Limits. */
 #define VOK_MAX_CHANNELS 128   /* channels vokAttach can make */
@@ -480,7 +480,7 @@ VOK_EXPORT int VOKAPI vokSendEmail(int channel, const char* to, const char* cc, 
                                    const char* subject, const char* message,
                                    const char* attachments);
 /* vokVerifyFormat: checks one address's form offline ("<a@b.c>" or
- * "Name <a@b.c>", RFC 5321 4.1.2). Returns 0 when well formed; -47 NULL or
+ * "Name <a@b.c>", RFC 5321 4.1.2). Returns 1 when well formed; -47 NULL or
  * "<>"; -37 empty; -41 no '<'; -43 no '>'; -39, -53, -54, -32 the fault
  * found. Needs no vokAttach. */
 VOK_EXPORT int VOKAPI vokVerifyFormat(const char* address);
@@ -571,20 +571,25 @@ VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, int size);
  * buffer; -71; -73. */
 VOK_EXPORT int VOKAPI vokErrorText(int channel, int code, char* buffer, int size);
 
-/* Utilities: need no vokAttach and take no channel.
- * vokEncodeBuffer: base64 of length bytes as lines of 76 characters, each
- * ended by CR LF; output needs 4*ceil(length/3) + 2*ceil(length/57) bytes.
- * No NUL is written. Returns the characters written.
- * vokDecodeBuffer: bytes decoded from length characters of base64 text that
- * may be broken into lines by CR LF; output needs 3*(length/4) + 4 bytes.
- * Returns the bytes written.
- * vokExtractText / vokExtractLine: copy the line holding search (from the
- * match on) / line number (counted from 1) through its LF into buffer of
- * size bytes. Return the characters copied; 0 when nothing was found or the
- * line does not fit. */
+/* Utilities: need no vokAttach, take no channel, never block, and are safe
+ * from any thread. */
+
+/* vokEncodeBuffer: base64 (RFC 2045 6.8) of length bytes of input as lines
+ * of 76 characters, each ended by CR LF; output needs 4*ceil(length/3) +
+ * 2*ceil(length/57) bytes. No NUL is written. Returns the characters
+ * written. */
 VOK_EXPORT int VOKAPI vokEncodeBuffer(const char* input, char* output, int length);
+/* vokDecodeBuffer: bytes decoded from length characters of base64 text that
+ * may be broken into lines by CR LF; output needs 3*(length/4) + 4 bytes.
+ * Returns the bytes written. */
 VOK_EXPORT int VOKAPI vokDecodeBuffer(const char* text, char* output, int length);
+/* vokExtractText: copies the line of text holding search, from the match
+ * through its LF, into buffer of size bytes. Returns the characters copied;
+ * 0 when nothing was found or the line does not fit. */
 VOK_EXPORT int VOKAPI vokExtractText(const char* text, const char* search, char* buffer, int size);
+/* vokExtractLine: copies line number (counted from 1) of text through its
+ * LF into buffer of size bytes. Returns the characters copied; 0 when there
+ * is no such line or it does not fit. */
 VOK_EXPORT int VOKAPI vokExtractLine(const char* text, int number, char* buffer, int size);
 
 #ifdef __cplusplus

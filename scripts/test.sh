@@ -12,6 +12,7 @@ root=$(pwd)
 # shellcheck source=scripts/packages.sh
 . "$root/scripts/packages.sh"
 install_packages cmake g++ make libgtest-dev libbenchmark-dev binutils python3-aiosmtpd pkgconf \
+  mono-mcs fp-compiler lintian dpkg-dev man-db zip unzip \
   dovecot-pop3d
 
 jobs=$(nproc 2>/dev/null || echo 2)
