@@ -178,7 +178,7 @@ int RunSend(const ParsedArgs& args) {
                               OrNull(message), OrNull(attachments.list)),
                  "sending the message", "sending", total);
     double seconds = session.Elapsed();
-    int64_t wire = vokStatistics(kChannel, 15);
+    int64_t wire = vokStatistics(kChannel, VOK_STAT_BYTES_SENT);
     session.Close();
     if (!session.quiet()) {
         int recipients = CountItems(to) + CountItems(cc) + CountItems(bcc);
