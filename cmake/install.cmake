@@ -72,28 +72,31 @@ endif()
 
 # A Debian package: cpack -G DEB in the build folder (prefix /usr); the test
 # deb_package runs lintian on it.
-set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME vok32)
-set(CPACK_PACKAGE_VENDOR "The VOK32 authors")
-set(CPACK_PACKAGE_CONTACT "The VOK32 authors <vok32@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "e-mail client library: SMTP, POP3 and MIME in a flat C API")
-set(CPACK_PACKAGE_DESCRIPTION "VOK32 sends mail over SMTP and reads POP3 mailboxes, with MIME
+# Only in a top-level build: a parent project keeps its own CPack set-up.
+if(VOK_TOP_LEVEL)
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGE_NAME vok32)
+  set(CPACK_PACKAGE_VENDOR "The VOK32 authors")
+  set(CPACK_PACKAGE_CONTACT "The VOK32 authors <vok32@example.org>")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "e-mail client library: SMTP, POP3 and MIME in a flat C API")
+  set(CPACK_PACKAGE_DESCRIPTION "VOK32 sends mail over SMTP and reads POP3 mailboxes, with MIME
 composition and decoding, behind a flat C interface of 26 functions that any
 language able to call C can use. Every network operation is a state machine
 that one thread can drive for many channels at once. Includes the vokmail
 command-line client.")
-set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/vok32")
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# The shared library asks for ldconfig through a trigger (Debian policy 8.1.1).
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/cmake/deb/triggers)
-set(CPACK_STRIP_FILES ON)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# Debian's copyright file and native change log, written into the package's
-# tree after the install step.
-set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/deb-docs.cmake)
-set(CPACK_VOK_SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
-include(CPack)
+  set(CPACK_DEBIAN_PACKAGE_SECTION libs)
+  set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/vok32")
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+  # The shared library asks for ldconfig through a trigger (Debian policy 8.1.1).
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/cmake/deb/triggers)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  # Debian's copyright file and native change log, written into the package's
+  # tree after the install step.
+  set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/cmake/deb-docs.cmake)
+  set(CPACK_VOK_SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  include(CPack)
+endif()
