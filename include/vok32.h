@@ -522,10 +522,11 @@ VOK_EXPORT int VOKAPI vokDeleteEmail(int channel, int message);
  * length; -68 NULL buffer; -69 size below 128; -59; -63; -8; socket codes. */
 VOK_EXPORT int VOKAPI vokGetEmailUID(int channel, int message, char* buffer, int size);
 /* vokGetEmailLines: TOP message lines: the header and the first lines of
- * the body into buffer (size bytes, NUL-terminated), or into the library's
- * own buffer when buffer is NULL or "*" (read it with
- * VOK_DEBUG_MESSAGE_BUFFER or save it with VOK_PARAM_SAVE_BUFFER). Returns
- * the bytes placed; -64; -59; -63; -55; -8; socket codes. */
+ * the body into buffer (size bytes, at least 128; NUL-terminated), or into
+ * the library's own buffer of size bytes when buffer is NULL or "*" (read
+ * it with VOK_DEBUG_MESSAGE_BUFFER or save it with VOK_PARAM_SAVE_BUFFER).
+ * Returns the bytes placed; -64 message < 1; -69 a buffer of the caller
+ * below 128 bytes; -59; -63; -55; -8; socket codes. */
 VOK_EXPORT int VOKAPI vokGetEmailLines(int channel, int message, int lines, char* buffer, int size);
 /* vokGetEmailFile: RETR message into emailDir/fileName, decoded (MIME,
  * base64, quoted-printable), each attachment saved in attachDir (names:

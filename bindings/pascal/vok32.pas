@@ -506,9 +506,10 @@ function vokDeleteEmail(channel: Integer; message: Integer): Integer; {$IFDEF MS
 // codes.
 function vokGetEmailUID(channel: Integer; message: Integer; buffer: PAnsiChar; size: Integer): Integer; {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF};
 // vokGetEmailLines: TOP message lines: the header and the first lines of the body into buffer
-// (size bytes, NUL-terminated), or into the library's own buffer when buffer is NULL or "*"
-// (read it with VOK_DEBUG_MESSAGE_BUFFER or save it with VOK_PARAM_SAVE_BUFFER). Returns the
-// bytes placed; -64; -59; -63; -55; -8; socket codes.
+// (size bytes, at least 128; NUL-terminated), or into the library's own buffer of size bytes
+// when buffer is NULL or "*" (read it with VOK_DEBUG_MESSAGE_BUFFER or save it with
+// VOK_PARAM_SAVE_BUFFER). Returns the bytes placed; -64 message < 1; -69 a buffer of the caller
+// below 128 bytes; -59; -63; -55; -8; socket codes.
 function vokGetEmailLines(channel: Integer; message: Integer; lines: Integer; buffer: PAnsiChar; size: Integer): Integer; {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF};
 // vokGetEmailFile: RETR message into emailDir/fileName, decoded (MIME, base64,
 // quoted-printable), each attachment saved in attachDir (names: VOK_DEBUG_SAVED_NAMES);

@@ -549,9 +549,10 @@ Public Module Vok
     End Function
 
     ''' vokGetEmailLines: TOP message lines: the header and the first lines of the body into
-    ''' buffer (size bytes, NUL-terminated), or into the library's own buffer when buffer is
-    ''' NULL or "*" (read it with VOK_DEBUG_MESSAGE_BUFFER or save it with
-    ''' VOK_PARAM_SAVE_BUFFER). Returns the bytes placed; -64; -59; -63; -55; -8; socket codes.
+    ''' buffer (size bytes, at least 128; NUL-terminated), or into the library's own buffer of
+    ''' size bytes when buffer is NULL or "*" (read it with VOK_DEBUG_MESSAGE_BUFFER or save it
+    ''' with VOK_PARAM_SAVE_BUFFER). Returns the bytes placed; -64 message < 1; -69 a buffer of
+    ''' the caller below 128 bytes; -59; -63; -55; -8; socket codes.
     <DllImport(Dll, CallingConvention:=CallingConvention.StdCall, CharSet:=CharSet.Ansi, ExactSpelling:=True)>
     Public Function vokGetEmailLines(ByVal channel As Integer, ByVal message As Integer, ByVal lines As Integer, ByVal buffer As StringBuilder, ByVal size As Integer) As Integer
     End Function
