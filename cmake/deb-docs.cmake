@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Run by CPack before it packs the .deb: Debian's copyright file and the
 # change log of a native package (gzip -9n), in /usr/share/doc/vok32.
 set(doc ${CPACK_TEMPORARY_INSTALL_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}/share/doc/${CPACK_PACKAGE_NAME})

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation: the header, the library, a pkg-config file and a CMake
 # package, so that programs build against an installed copy with either
 #   pkg-config --cflags --libs vok32

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * send_mail: sends one message with VOK32 from C.
  *

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The examples at work: the Python example offline and against the
 loopback servers, and the C example sending through them. Run by CTest:
 

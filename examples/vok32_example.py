@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Using VOK32 from Python through the vok32 package (bindings/python).
 
     python3 vok32_example.py [--library PATH] version

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * vok32.h - public interface of the VOK32 e-mail client library.
  *

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the language bindings and the reference tables from include/vok32.h.
 
     python3 scripts/gen-bindings.py           # rewrite the generated files
@@ -21,6 +22,7 @@ import sys
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 HEADER = os.path.join(ROOT, "include", "vok32.h")
 NOTICE = "Generated from include/vok32.h by scripts/gen-bindings.py: do not edit."
+SPDX = "SPDX-License-Identifier: MIT"
 
 SECTIONS = [("Integer parameters", "int"), ("String parameters", "str"),
             ("Statistics", "stat"), ("Debug codes", "debug"), ("Result codes", "result"),
@@ -142,8 +144,8 @@ def comment_lines(doc, prefix, width=96):
 
 def csharp(constants, functions):
     types = {"int": "int", "in": "string", "out": "StringBuilder"}
-    out = ["// " + NOTICE, "// VOK32 for C#: P/Invoke declarations of VOK32.dll.", "using System.Runtime.InteropServices;",
-           "using System.Text;", "", "namespace Vok32", "{", "    public static class Vok", "    {",
+    out = ["// " + SPDX, "// " + NOTICE, "// VOK32 for C#: P/Invoke declarations of VOK32.dll.",
+           "using System.Runtime.InteropServices;", "using System.Text;", "", "namespace Vok32", "{", "    public static class Vok", "    {",
            '        public const string Dll = "VOK32.dll";', ""]
     for c in constants:
         out += comment_lines(c.doc, "        /// ") if c.doc else []
@@ -161,7 +163,7 @@ def csharp(constants, functions):
 
 def vbnet(constants, functions):
     types = {"int": "Integer", "in": "String", "out": "StringBuilder"}
-    out = ["' " + NOTICE, "' VOK32 for VB.NET: P/Invoke declarations of VOK32.dll.",
+    out = ["' " + SPDX, "' " + NOTICE, "' VOK32 for VB.NET: P/Invoke declarations of VOK32.dll.",
            "Imports System.Runtime.InteropServices", "Imports System.Text", "", "Public Module Vok",
            '    Public Const Dll As String = "VOK32.dll"', ""]
     for c in constants:
@@ -198,7 +200,8 @@ def pascal(constants, functions):
 
     def arg(name):
         return "a" + name[0].upper() + name[1:] if name.lower() in reserved else name
-    out = ["{ " + NOTICE + " }", "{ VOK32 for Delphi and Free Pascal: VOK32.dll (Windows, stdcall) or",
+    out = ["{ " + SPDX + " }", "{ " + NOTICE + " }",
+           "{ VOK32 for Delphi and Free Pascal: VOK32.dll (Windows, stdcall) or",
            "  libvok32.so (elsewhere, cdecl). }", "unit vok32;", "", "{$IFDEF FPC}{$MODE DELPHI}{$ENDIF}",
            "", "interface", "", "const", "{$IFDEF MSWINDOWS}", "  VOK32_LIBRARY = 'VOK32.dll';",
            "{$ELSE}", "  VOK32_LIBRARY = 'vok32';", "{$ENDIF}", ""]
@@ -219,7 +222,7 @@ def pascal(constants, functions):
 
 
 def python(constants, functions):
-    out = ['"""%s"""' % NOTICE, "", "# Every named constant of vok32.h."]
+    out = ["# " + SPDX, '"""%s"""' % NOTICE, "", "# Every named constant of vok32.h."]
     for c in constants:
         out.append("%s = %s" % (c.name, c.alias or c.value))
     out += ["", "# The text vokErrorText gives for each result code.", "ERROR_TEXTS = {"]

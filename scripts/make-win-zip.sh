@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes vok32-<version>-win32.zip or -win64.zip from a mingw cross build in
 # which VOK32.dll and vokmail.exe are built:
 #

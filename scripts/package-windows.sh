@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Windows release zips, vok32-<version>-win32.zip and -win64.zip,
 # into OUT-DIR (default dist/): cross-builds VOK32.dll and vokmail.exe with
 # mingw-w64 (Release, in build-release-win32/ and build-release-win64/) and

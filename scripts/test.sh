@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the library and runs the whole test suite twice: a normal build and
 # one with AddressSanitizer and UndefinedBehaviorSanitizer, where any report
 # fails the run. Then cross-builds VOK32.dll (32- and 64-bit) and tests it

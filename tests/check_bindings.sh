@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Compiles the generated C# and Pascal bindings with Debian's compilers and
 # runs a small program of each against the library:
 #   check_bindings.sh SOURCE-DIR LIBRARY WORK-DIR

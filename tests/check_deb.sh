@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Packs the build as a .deb (cpack, prefix /usr), checks that the installed
 # vokmail has no RUNPATH and that the manual pages render without warnings,
 # and runs lintian, which must report no errors (warnings are printed).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Generated from include/vok32.h by scripts/gen-bindings.py: do not edit.
 // VOK32 for C#: P/Invoke declarations of VOK32.dll.
 using System.Runtime.InteropServices;

@@ -1,3 +1,4 @@
+{ SPDX-License-Identifier: MIT }
 { Generated from include/vok32.h by scripts/gen-bindings.py: do not edit. }
 { VOK32 for Delphi and Free Pascal: VOK32.dll (Windows, stdcall) or
   libvok32.so (elsewhere, cdecl). }

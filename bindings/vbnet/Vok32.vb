@@ -1,3 +1,4 @@
+' SPDX-License-Identifier: MIT
 ' Generated from include/vok32.h by scripts/gen-bindings.py: do not edit.
 ' VOK32 for VB.NET: P/Invoke declarations of VOK32.dll.
 Imports System.Runtime.InteropServices

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokIntegerParam and vokStringParam: numbered settings, stored either in
 // the library-wide settings or in the channel's record.
 #include <cstring>

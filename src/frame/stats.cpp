@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokStatistics and vokDebug: read-only views of a channel.
 #include <cstdint>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 implementation of the platform layer. It uses only kernel32, user32
 // and WinSock 1.1 (wsock32.dll), which every Windows since 95 and NT 4 has,
 // so the DLL needs nothing beside the system's own libraries.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // WinSock 1.1 sockets (wsock32.dll) behind the platform's socket interface.
 // Error numbers are WinSock's own, so nothing needs mapping here.
 #ifndef WIN32_LEAN_AND_MEAN

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # VOK32.dll must export exactly the names of the module definition, plain
 # (no leading underscore, no @N), and must import nothing but system DLLs:
 # WinSock 1.1 from WSOCK32.dll (never WS2_32.dll) and no compiler runtime.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The Windows release zip as a user gets it: made by scripts/make-win-zip.sh
 from this build, unpacked, then under Wine: the DLL loaded by name and every
 export bound (vok_loadlib), a C program linked through lib/VOK32.lib, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokmail list, top and fetch: reading a POP3 mailbox.
 #include <cstdio>
 #include <filesystem>

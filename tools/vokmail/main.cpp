@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokmail: send mail over SMTP and read a POP3 mailbox from the command line.
 #include <cstdio>
 #include <exception>

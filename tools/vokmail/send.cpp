@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokmail send: one message over SMTP, with an optional HTML body and plain
 // alternative, attachments and AUTH.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library session of one vokmail run: attach, log, the driver loop with
 // its progress display and wall-clock limit, error texts.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokmail verify: the form of addresses offline, or VRFY against a server.
 #include <cstdio>
 #include <string>

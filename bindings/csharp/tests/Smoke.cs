@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Uses the generated declarations the way an application does: attach,
 // read the version, a parameter, an error text, an offline address check.
 using System;

@@ -1,3 +1,4 @@
+{ SPDX-License-Identifier: MIT }
 { Uses the generated unit the way an application does: attach, read the
   version, a parameter, an error text, an offline address check. }
 program smoke;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The vok32 package against the library it loads (VOK32_LIBRARY): every
 constant of vok32.h does what the header says, and the package turns
 results into exceptions and texts into str.

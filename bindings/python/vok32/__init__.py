@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """VOK32 for Python: send mail over SMTP and read a POP3 mailbox.
 
     import vok32

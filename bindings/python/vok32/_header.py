@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Generated from include/vok32.h by scripts/gen-bindings.py: do not edit."""
 
 # Every named constant of vok32.h.
