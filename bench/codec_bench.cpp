@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of the base64 codec and of the body line builder on 16 MB.
 // Bytes per second are counted on the raw (unencoded) data in both
 // directions of base64, and on the body text for the line builder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A loopback mail sink for the TLS benchmarks, fast enough not to be what
 // is measured: an SMTP server that swallows message data, or a POP3 server
 // that hands out one message with a large base64 attachment. Plain, STARTTLS

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Download and decode of one message with a large base64 attachment from a
 // loopback POP3 server (a thread that generates the message as it sends
 // it, so the server holds no copy). Reports throughput, the client's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sending through a loopback sink: one message with a 20 MB attachment, and
 // 200 small messages over one session. The sink is a thread that answers
 // every command and discards the data. Each case runs with the default

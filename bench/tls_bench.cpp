@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TLS beside plain TCP: a 20 MiB attachment sent over STARTTLS and a 20 MiB
 // attachment downloaded over implicit TLS, each with its plain twin against
 // the same sink (vok_mail_sink, its own process), so the ratio shows what

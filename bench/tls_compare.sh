@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # What TLS costs vokmail beside what it costs curl, on the same loopback
 # sinks (vok_mail_sink): a 20 MiB attachment sent over SMTP (plain, then
 # STARTTLS) and a message with a 20 MiB attachment fetched over POP3 (plain,

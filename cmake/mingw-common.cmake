@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The part of the mingw-w64 toolchain files that both Windows targets share;
 # the including file sets CMAKE_SYSTEM_PROCESSOR and VOK_MINGW_TRIPLE first.
 set(CMAKE_C_COMPILER ${VOK_MINGW_TRIPLE}-gcc-posix)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build of VOK32.dll for 32-bit Windows with Debian's mingw-w64:
 #
 #     cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake

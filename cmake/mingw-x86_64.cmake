@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross build of VOK32.dll for 64-bit Windows with Debian's mingw-w64:
 #
 #     cmake -S . -B build-win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes the import library of the 32-bit VOK32.dll, run after the DLL is
 # linked:
 #

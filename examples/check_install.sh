@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the build into a temporary prefix and builds the examples against
 # that copy, found once through find_package and once through pkg-config
 # (with CMake and with a plain compiler line); each program must then run

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * send_mail: sends one message with VOK32 from C.
  *
@@ -37,9 +38,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (argc == 2 && strcmp(argv[1], "--version") == 0) {
-        int version = vokStatistics(0, 16);
+        int version = vokStatistics(0, VOK_STAT_VERSION);
         printf("VOK32 %d.%d.%d build %d\n", (version >> 8) & 15, (version >> 4) & 15, version & 15,
-               vokStatistics(0, 26));
+               vokStatistics(0, VOK_STAT_BUILD));
         vokRelease();
         return 0;
     }
@@ -68,15 +69,16 @@ int main(int argc, char** argv) {
         vokStringParam(0, VOK_USER_NAME, getenv("SEND_MAIL_USER"));
         vokStringParam(0, VOK_SMTP_PASSWORD, getenv("SEND_MAIL_PASSWORD"));
     }
-    vokIntegerParam(0, VOK_SMTP_PORT, atoi(argv[2]));
+    vokIntegerParam(0, VOK_PARAM_SMTP_PORT, atoi(argv[2]));
     rc = vokSmtpConnect(0, argv[1], argv[3], NULL);
     if (rc < 0) return fail("connect", rc);
 
     rc = vokSendEmail(0, argv[4], NULL, NULL, argv[5], argv[6],
                       attachments[0] != '\0' ? attachments : NULL);
     if (rc < 0) return fail("send", rc);
-    printf("sent: %d bytes of body and %d of attachments on the wire\n", vokStatistics(0, 13),
-           vokStatistics(0, 14));
+    printf("sent: %d bytes of body and %d of attachments on the wire\n",
+           vokStatistics(0, VOK_STAT_BODY_BYTES_SENT),
+           vokStatistics(0, VOK_STAT_ATTACH_BYTES_SENT));
 
     vokClose(0); /* QUIT */
     vokRelease();

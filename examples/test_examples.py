@@ -1,4 +1,5 @@
-"""The examples at work: the Python ctypes example offline and against the
+# SPDX-License-Identifier: MIT
+"""The examples at work: the Python example offline and against the
 loopback servers, and the C example sending through them. Run by CTest:
 
     python3 test_examples.py LIBRARY SEND_MAIL RIG_DIR SERVERS_DIR
@@ -21,8 +22,8 @@ LIMIT = 120
 
 
 def example(*args, env=None):
-    p = subprocess.run([sys.executable, os.path.join(HERE, "vok32_ctypes.py"), "--library",
-                        LIBRARY, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+    p = subprocess.run([sys.executable, os.path.join(HERE, "vok32_example.py"), *(
+                        ["--library", LIBRARY] if LIBRARY else []), *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                        stderr=subprocess.PIPE, timeout=LIMIT, env=dict(os.environ, **(env or {})))
     return p.returncode, p.stdout.decode(), p.stderr.decode()
 
@@ -45,7 +46,17 @@ class PythonOffline(unittest.TestCase):
         # Port 1 on loopback: nobody listens, the connect is refused.
         status, _, err = example("send", "--port", "1", "--from", "a@b", "--to", "c@d")
         self.assertEqual(status, 1)
-        self.assertIn("connect failed: -36 Error attempting to connect.", err)
+        self.assertIn("vokSmtpConnect failed: -36 Error attempting to connect.", err)
+
+    def test_no_library_is_a_message_not_a_traceback(self):
+        global LIBRARY
+        saved, LIBRARY = LIBRARY, None
+        try:
+            status, _, err = example("version", env={"VOK32_LIBRARY": "/nonexistent/libvok32.so"})
+        finally:
+            LIBRARY = saved
+        self.assertEqual(status, 1)
+        self.assertNotIn("Traceback", err)
 
 
 class Integration(unittest.TestCase):
@@ -66,11 +77,12 @@ class Integration(unittest.TestCase):
             status, out, err = example(
                 "send", "--port", str(smtp.port), "--user", mailrig.USER,
                 "--password", mailrig.PASSWORD, "--from", "py@example.com",
-                "--to", "ann@example.com", "--attach", self.attachment)
+                "--to", "ann@example.com", "--subject", "Grüße aus Python",
+                "--attach", self.attachment)
             self.assertEqual((status, out), (0, "sent to ann@example.com\n"), err)
             eml = smtp.message(1)
             message = email.message_from_bytes(read(eml), policy=policy.default)
-            self.assertEqual(message["Subject"], "Hello from Python")
+            self.assertEqual(message["Subject"], "Grüße aus Python")
             parts = list(message.iter_attachments())
             self.assertEqual([p.get_filename() for p in parts], ["table.dat"])
             self.assertEqual(parts[0].get_content(), read(self.attachment))

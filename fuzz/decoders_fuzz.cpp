@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz harness for the decoders and line builders that see text from the
 // network or from the application: base64 and quoted-printable decoding,
 // line extraction and the body line builder.

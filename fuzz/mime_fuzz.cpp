@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fuzz target for the MIME walker of downloads (codec/mime.cpp): the input
 // is a message as the server sends it (after dot-unstuffing), so the message
 // cases serve as seeds as they are. The input's length picks the options

@@ -1,13 +1,46 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * vok32.h - public interface of the VOK32 e-mail client library.
  *
- * Every function returns a 32-bit signed int: negative values are failure
- * codes (named below), 0 means done or idle, positive values are what the
- * call delivers. vokErrorText turns a code into its text.
+ * This header is the reference: every function, result code, parameter,
+ * statistic and debug code is described where it is declared.
  *
- * On 32-bit Windows the functions use the stdcall convention and are
- * exported from VOK32.dll under their plain names; elsewhere they use the
- * platform's C convention.
+ * Results. Every function returns a 32-bit signed int: negative values are
+ * failure codes (VOK_... below, each with the text vokErrorText gives), 0
+ * means done or idle, positive values are what the call delivers.
+ * Before vokAttach every channel call returns VOK_NOT_ATTACHED (-71); a
+ * channel number outside 0..count-1 gives VOK_CHANNEL_RANGE (-73).
+ *
+ * Strings. Every text in or out is a NUL-terminated string of bytes: the
+ * library does not convert them. Use UTF-8 on POSIX systems (the default
+ * charset there) and the ANSI code page on Windows (the default there);
+ * VOK_PARAM_CHARSET names another. Addresses are ASCII. The library copies
+ * every text it is given; output buffers belong to the caller and are
+ * written within the size given.
+ *
+ * Addresses. vokSmtpConnect's sender and every item of vokSendEmail's lists
+ * carry their address in angle brackets ("<ann@example.com>" or
+ * "Ann <ann@example.com>"); a bare address is refused with VOK_MISSING_LT
+ * (-41) (vokVerifyFormat tells the same without a connection).
+ *
+ * Threads. The library-wide settings and vokAttach/vokRelease are shared;
+ * each channel is driven by one thread at a time (different channels may
+ * be driven from different threads). vokAbort and vokRelease may be called
+ * from any thread at any time: a call waiting on the channel then returns
+ * -1 (abort) or -71 (release). The four utilities (vokEncodeBuffer,
+ * vokDecodeBuffer, vokExtractText, vokExtractLine) need no vokAttach and
+ * are safe from any thread.
+ *
+ * Blocking. With AutoCall 1 (the default) a network call blocks until its
+ * operation ends, bounded by the waits VOK_PARAM_CONNECT_WAIT,
+ * VOK_PARAM_MAX_RESPONSE_WAIT, VOK_PARAM_READ_WAIT and
+ * VOK_PARAM_WRITE_WAIT. With AutoCall 0 it returns at once and each
+ * vokDriver call runs one step, blocking only within that step.
+ *
+ * Calling convention. On 32-bit Windows the functions use stdcall and are
+ * exported from VOK32.dll under their plain names (an import library for
+ * C callers links them as _vokName@N); elsewhere they use the platform's C
+ * convention.
  */
 #ifndef VOK32_H
 #define VOK32_H
@@ -30,62 +63,68 @@ extern "C" {
 
 /* Library version 3.4.2 (one hex digit per part), build 11. */
 #define VOK_VERSION 0x342
-#define VOK_BUILD 11
+#define VOK_BUILD 11 /* the build number (VOK_STAT_BUILD) */
+/* The version by parts (VOK_VERSION cannot express a part above 15). */
+#define VOK_VERSION_MAJOR 3 /* the major version: 3 for 3.4.2 */
+#define VOK_VERSION_MINOR 4 /* the minor version */
+#define VOK_VERSION_PATCH 2 /* the patch level */
 
 /* Limits. */
-#define VOK_MAX_CHANNELS 128
+#define VOK_MAX_CHANNELS 128   /* channels vokAttach can make */
+#define VOK_MIN_UID_BUFFER 128 /* the least size vokGetEmailUID accepts */
 
-/* Result codes of the library itself. */
-#define VOK_OK 0
-#define VOK_CANNOT_COMPLY 0
-#define VOK_SOCKET_CLOSED (-1)
-#define VOK_WINSOCK_BLOCKING (-4)
-#define VOK_BAD_STATUS_FLAG (-5)
-#define VOK_INVALID_SOCKET (-7)
-#define VOK_SOCKET_TIMEOUT (-8)
-#define VOK_NO_SOCKADDR (-9)
-#define VOK_NO_HOST_NAME (-12)
-#define VOK_CANNOT_CREATE_SOCKET (-18)
-#define VOK_RESPONSE_OVERFLOW (-31)
-#define VOK_BAD_ADDRESS_CHAR (-32)
-#define VOK_CANNOT_ACCESS_WINSOCK (-34)
-#define VOK_CANNOT_OPEN_FILE (-35)
-#define VOK_CONNECT_ERROR (-36)
-#define VOK_EMPTY_ADDRESS (-37)
-#define VOK_FROM_NULL (-38)
-#define VOK_MISSING_AT (-39)
-#define VOK_MISSING_FROM (-40)
-#define VOK_MISSING_LT (-41)
-#define VOK_MISSING_GT (-43)
-#define VOK_NOT_CONNECTED (-44)
-#define VOK_NO_RECIPIENT (-45)
-#define VOK_SERVER_NOT_FOUND (-46)
-#define VOK_NULL_POINTER (-47)
-#define VOK_TO_NULL (-48)
-#define VOK_SMTP_ERROR (-49)
-#define VOK_SERVER_NOT_SPECIFIED (-50)
-#define VOK_SOCKET_READ_ERROR (-51)
-#define VOK_SOCKET_WRITE_ERROR (-52)
-#define VOK_TOO_MANY_AT (-53)
-#define VOK_UNEXPECTED_GT (-54)
-#define VOK_NO_MEMORY (-55)
-#define VOK_BAD_SERVER_NAME (-56)
-#define VOK_APOP_NO_TIMESTAMP (-57)
-#define VOK_SMTP_ONLY (-58)
-#define VOK_POP3_ONLY (-59)
-#define VOK_NO_USER (-61)
-#define VOK_NO_PASSWORD (-62)
-#define VOK_POP3_ERROR (-63)
-#define VOK_NO_SUCH_MESSAGE (-64)
-#define VOK_MISSING_FILENAME (-65)
-#define VOK_MISSING_EMAIL_PATH (-66)
-#define VOK_CANNOT_CREATE_FILE (-67)
-#define VOK_BUFFER_NULL (-68)
-#define VOK_BUFFER_TOO_SMALL (-69)
-#define VOK_MISSING_ATTACH_PATH (-70)
-#define VOK_NOT_ATTACHED (-71)
-#define VOK_ALREADY_ATTACHED (-72)
-#define VOK_CHANNEL_RANGE (-73)
+/* Result codes of the library itself, each with the text vokErrorText
+ * gives for it. */
+#define VOK_OK 0                        /* success (also the text of code 0 below) */
+#define VOK_CANNOT_COMPLY 0             /* "Cannot comply" */
+#define VOK_SOCKET_CLOSED (-1)          /* "Socket has been closed." Also: unknown index, abort. */
+#define VOK_WINSOCK_BLOCKING (-4)       /* "WINSOCK is currently blocking." */
+#define VOK_BAD_STATUS_FLAG (-5)        /* "Bad status flag passed to vokStatus." */
+#define VOK_INVALID_SOCKET (-7)         /* "Invalid socket." */
+#define VOK_SOCKET_TIMEOUT (-8)         /* "Socket timed out." */
+#define VOK_NO_SOCKADDR (-9)            /* "No available sockaddr structures." */
+#define VOK_NO_HOST_NAME (-12)          /* "No host name." */
+#define VOK_CANNOT_CREATE_SOCKET (-18)  /* "Cannot create socket." */
+#define VOK_RESPONSE_OVERFLOW (-31)     /* "Response buffer has overflowed." */
+#define VOK_BAD_ADDRESS_CHAR (-32)      /* "Bad character in email address." */
+#define VOK_CANNOT_ACCESS_WINSOCK (-34) /* "Cannot access WINSOCK" */
+#define VOK_CANNOT_OPEN_FILE (-35)      /* "Cannot open file." */
+#define VOK_CONNECT_ERROR (-36)         /* "Error attempting to connect." + greeting */
+#define VOK_EMPTY_ADDRESS (-37)         /* "EMPTY email address." */
+#define VOK_FROM_NULL (-38)             /* "FromPtr is NULL." */
+#define VOK_MISSING_AT (-39)            /* "Missing '@' character in email address." */
+#define VOK_MISSING_FROM (-40)          /* "Missing FROM email address." */
+#define VOK_MISSING_LT (-41)            /* "Missing '<' delimiter in email address." */
+#define VOK_MISSING_GT (-43)            /* "Missing '>' terminating email address." */
+#define VOK_NOT_CONNECTED (-44)         /* "Not connected to server" */
+#define VOK_NO_RECIPIENT (-45)          /* "Must have at least one recipient." */
+#define VOK_SERVER_NOT_FOUND (-46)      /* "Cannot find SMTP/POP3 server." */
+#define VOK_NULL_POINTER (-47)          /* "Unexpected NULL pointer." */
+#define VOK_TO_NULL (-48)               /* "ToPtr is NULL." */
+#define VOK_SMTP_ERROR (-49)            /* "SMTP returned error." + the 4yz/5yz reply */
+#define VOK_SERVER_NOT_SPECIFIED (-50)  /* "SMTP/POP3 server not specified." */
+#define VOK_SOCKET_READ_ERROR (-51)     /* "Socket read error." */
+#define VOK_SOCKET_WRITE_ERROR (-52)    /* "Socket write error." */
+#define VOK_TOO_MANY_AT (-53)           /* "Too many '@' symbols in email address." */
+#define VOK_UNEXPECTED_GT (-54)         /* "Found unexpected '>' character in email address." */
+#define VOK_NO_MEMORY (-55)             /* "Cannot allocate memory." */
+#define VOK_BAD_SERVER_NAME (-56)       /* "Illegal chars in server name." */
+#define VOK_APOP_NO_TIMESTAMP (-57)     /* "APOP timestamp missing." */
+#define VOK_SMTP_ONLY (-58)             /* "SMTP function ONLY." */
+#define VOK_POP3_ONLY (-59)             /* "POP3 function ONLY." */
+#define VOK_NO_USER (-61)               /* "USER name not specified." */
+#define VOK_NO_PASSWORD (-62)           /* "PASSWORD not specified." */
+#define VOK_POP3_ERROR (-63)            /* "POP3 returned error." + the -ERR reply */
+#define VOK_NO_SUCH_MESSAGE (-64)       /* "No such message number." */
+#define VOK_MISSING_FILENAME (-65)      /* "Missing filename." */
+#define VOK_MISSING_EMAIL_PATH (-66)    /* "Missing email path." */
+#define VOK_CANNOT_CREATE_FILE (-67)    /* "Cannot create file." */
+#define VOK_BUFFER_NULL (-68)           /* "Buffer is NULL." */
+#define VOK_BUFFER_TOO_SMALL (-69)      /* "Buffer size < 128." */
+#define VOK_MISSING_ATTACH_PATH (-70)   /* "Missing path for attachments." */
+#define VOK_NOT_ATTACHED (-71)          /* "Must call vokAttach first." */
+#define VOK_ALREADY_ATTACHED (-72)      /* "Already attached." */
+#define VOK_CHANNEL_RANGE (-73)         /* "Channel out of range." */
 
 /* Secure connections. vokErrorText adds the TLS backend's reason after one
  * space (the server's line for VOK_STARTTLS_REFUSED and VOK_AUTH_NOT_OFFERED)
@@ -98,145 +137,315 @@ extern "C" {
 #define VOK_AUTH_NOT_OFFERED (-85)      /* "Authentication method not offered by the server." */
 
 /* Socket-layer failures are the negated WinSock error numbers. */
-#define VOK_WSAEINTR (-10004)
-#define VOK_WSAEBADF (-10009)
-#define VOK_WSAEACCES (-10013)
-#define VOK_WSAEFAULT (-10014)
-#define VOK_WSAEINVAL (-10022)
-#define VOK_WSAEMFILE (-10024)
-#define VOK_WSAEWOULDBLOCK (-10035)
-#define VOK_WSAEINPROGRESS (-10036)
-#define VOK_WSAEALREADY (-10037)
-#define VOK_WSAENOTSOCK (-10038)
-#define VOK_WSAEDESTADDRREQ (-10039)
-#define VOK_WSAEMSGSIZE (-10040)
-#define VOK_WSAEPROTOTYPE (-10041)
-#define VOK_WSAENOPROTOOPT (-10042)
-#define VOK_WSAEPROTONOSUPPORT (-10043)
-#define VOK_WSAESOCKTNOSUPPORT (-10044)
-#define VOK_WSAEOPNOTSUPP (-10045)
-#define VOK_WSAEAFNOSUPPORT (-10047)
-#define VOK_WSAEADDRINUSE (-10048)
-#define VOK_WSAEADDRNOTAVAIL (-10049)
-#define VOK_WSAENETDOWN (-10050)
-#define VOK_WSAENETUNREACH (-10051)
-#define VOK_WSAENETRESET (-10052)
-#define VOK_WSAECONNABORTED (-10053)
-#define VOK_WSAECONNRESET (-10054)
-#define VOK_WSAENOBUFS (-10055)
-#define VOK_WSAEISCONN (-10056)
-#define VOK_WSAENOTCONN (-10057)
-#define VOK_WSAESHUTDOWN (-10058)
-#define VOK_WSAETIMEDOUT (-10060)
-#define VOK_WSAECONNREFUSED (-10061)
-#define VOK_WSAEHOSTDOWN (-10064)
-#define VOK_WSAEHOSTUNREACH (-10065)
-#define VOK_WSASYSNOTREADY (-10091)
-#define VOK_WSAVERNOTSUPPORTED (-10092)
-#define VOK_WSANOTINITIALISED (-10093)
-#define VOK_WSAHOST_NOT_FOUND (-11001)
-#define VOK_WSATRY_AGAIN (-11002)
-#define VOK_WSANO_RECOVERY (-11003)
-#define VOK_WSANO_DATA (-11004)
+#define VOK_WSAEINTR (-10004)           /* "Interrupted system call." */
+#define VOK_WSAEBADF (-10009)           /* "Bad file number." */
+#define VOK_WSAEACCES (-10013)          /* "Access denied." */
+#define VOK_WSAEFAULT (-10014)          /* "Bad address." */
+#define VOK_WSAEINVAL (-10022)          /* "Invalid argument." */
+#define VOK_WSAEMFILE (-10024)          /* "Too many open files." */
+#define VOK_WSAEWOULDBLOCK (-10035)     /* "Would block socket in non-blocking mode." */
+#define VOK_WSAEINPROGRESS (-10036)     /* "Blocking call already in progress." */
+#define VOK_WSAEALREADY (-10037)        /* "Operation already completed." */
+#define VOK_WSAENOTSOCK (-10038)        /* "Not a valid socket" */
+#define VOK_WSAEDESTADDRREQ (-10039)    /* "Destination address required." */
+#define VOK_WSAEMSGSIZE (-10040)        /* "Message too big for buffer." */
+#define VOK_WSAEPROTOTYPE (-10041)      /* "Protocol mismatch." */
+#define VOK_WSAENOPROTOOPT (-10042)     /* "Protocol option invalid." */
+#define VOK_WSAEPROTONOSUPPORT (-10043) /* "Protocol not supported." */
+#define VOK_WSAESOCKTNOSUPPORT (-10044) /* "Socket type not supported." */
+#define VOK_WSAEOPNOTSUPP (-10045)      /* "Socket operation not supported." */
+#define VOK_WSAEAFNOSUPPORT (-10047)    /* "Socket address family not supported." */
+#define VOK_WSAEADDRINUSE (-10048)      /* "Socket address already in use." */
+#define VOK_WSAEADDRNOTAVAIL (-10049)   /* "Socket address not available." */
+#define VOK_WSAENETDOWN (-10050)        /* "Network error." */
+#define VOK_WSAENETUNREACH (-10051)     /* "Cannot reach network." */
+#define VOK_WSAENETRESET (-10052)       /* "Connection dropped." */
+#define VOK_WSAECONNABORTED (-10053)    /* "Connection timed-out or aborted." */
+#define VOK_WSAECONNRESET (-10054)      /* "Connection reset by remote host." */
+#define VOK_WSAENOBUFS (-10055)         /* "Out of buffer space." */
+#define VOK_WSAEISCONN (-10056)         /* "Socket already connected." */
+#define VOK_WSAENOTCONN (-10057)        /* "Socket not connected." */
+#define VOK_WSAESHUTDOWN (-10058)       /* "Socket functionality shut down." */
+#define VOK_WSAETIMEDOUT (-10060)       /* "Timed-out attempting to connect." */
+#define VOK_WSAECONNREFUSED (-10061)    /* "Connection refused by remote host." */
+#define VOK_WSAEHOSTDOWN (-10064)       /* "Host is down" */
+#define VOK_WSAEHOSTUNREACH (-10065)    /* "No route to host" */
+#define VOK_WSASYSNOTREADY (-10091)     /* "Network not yet ready." */
+#define VOK_WSAVERNOTSUPPORTED (-10092) /* "WINSOCK doesn't support requested version." */
+#define VOK_WSANOTINITIALISED (-10093)  /* "Sockets not initialized. Call WSAStartup." */
+#define VOK_WSAHOST_NOT_FOUND (-11001)  /* "Host does not exist." */
+#define VOK_WSATRY_AGAIN (-11002)       /* "Host not found. Try again." */
+#define VOK_WSANO_RECOVERY (-11003)     /* "Non-recoverable error has occurred." */
+#define VOK_WSANO_DATA (-11004)         /* "No data is available." */
 
 /* vokDriver: the step had to wait; call again. */
-#define VOK_DRIVER_WAIT 9999
+#define VOK_DRIVER_WAIT 9999 /* not an error: the step had to wait */
 
-/* Integer parameters (vokIntegerParam). */
-#define VOK_MIN_RESPONSE_WAIT 1
-#define VOK_MAX_RESPONSE_WAIT 2
-#define VOK_CONNECT_WAIT 3
-#define VOK_SEND_LINE_DELAY 5
-#define VOK_TRANSFER_WAIT 6
-#define VOK_BODY_FORMAT 8
-#define VOK_AUTO_CALL 9
-#define VOK_NUMBER_ATTACHMENTS 10
-#define VOK_WRITE_WAIT 11
-#define VOK_READ_WAIT 12
-#define VOK_POLL_SLEEP 13
-#define VOK_SAVE_UNNAMED 14
-#define VOK_SMTP_PORT 15
-#define VOK_POP3_PORT 16
-#define VOK_LINE_LENGTH 17
-#define VOK_BLOCKING_CONNECT 18
-#define VOK_PASS_8BIT 19
-#define VOK_HIDE_ATTACH_NOTE 21
-#define VOK_HIDE_TO_HEADER 22
-#define VOK_ADDRESS_DELIMITER 23
-#define VOK_WINSOCK_CLEANUP 24
-#define VOK_ATTACH_DELIMITER 25
-#define VOK_ATTACH_NAME_DELIMITER 26
-#define VOK_INLINE_IMAGES 27
-#define VOK_RAW_DOWNLOAD 28
-#define VOK_ESMTP_MODE 29
-#define VOK_USE_APOP 30
-/* TlsMode (channel, default 0): 0 plain TCP; 1 STARTTLS required (SMTP:
+/* Integer parameters (vokIntegerParam). Scope "library" means one value for
+ * all channels, kept across vokRelease and vokAttach until the library is
+ * unloaded; "channel" means the channel's own value, reset by vokAttach.
+ * Every index takes any int; where a row names a width (byte, char, 16-bit),
+ * only those low bits are kept. Times are in milliseconds: a negative time
+ * counts as 0 and times are cut at 2^31 - 2 ms. */
+/* MinResponseWait. Library, ms, default 25. Pause after a command (and after
+ * starting the connect) before the driver's next step. */
+#define VOK_PARAM_MIN_RESPONSE_WAIT 1
+#define VOK_MIN_RESPONSE_WAIT VOK_PARAM_MIN_RESPONSE_WAIT
+/* MaxResponseWait. Library, ms, default 25000. Time allowed for a server
+ * reply; past it the call fails with VOK_SOCKET_TIMEOUT (-8). */
+#define VOK_PARAM_MAX_RESPONSE_WAIT 2
+#define VOK_MAX_RESPONSE_WAIT VOK_PARAM_MAX_RESPONSE_WAIT
+/* ConnectWait. Library, ms, default 60000. Time allowed for the TCP
+ * connect. */
+#define VOK_PARAM_CONNECT_WAIT 3
+#define VOK_CONNECT_WAIT VOK_PARAM_CONNECT_WAIT
+/* SendLineDelay. Library, ms, default 0. Pause after each line of body,
+ * message file or attachment sent. */
+#define VOK_PARAM_SEND_LINE_DELAY 5
+#define VOK_SEND_LINE_DELAY VOK_PARAM_SEND_LINE_DELAY
+/* TransferWait. Library, ms, no default of its own: sets both WriteWait (11)
+ * and ReadWait (12). */
+#define VOK_PARAM_TRANSFER_WAIT 6
+#define VOK_TRANSFER_WAIT VOK_PARAM_TRANSFER_WAIT
+/* BodyFormat. Channel, 0..15 (value AND 15), default 0. 0 text/plain;
+ * 1 text/plain quoted-printable; 2 text/html (with AlternateText as
+ * multipart/alternative); 3 text/enriched; 4 text/plain iso-8859-1
+ * quoted-printable; 9 the CustomContentType line (string 54). */
+#define VOK_PARAM_BODY_FORMAT 8
+#define VOK_BODY_FORMAT VOK_PARAM_BODY_FORMAT
+/* AutoCall. Channel, 0 or 1 (value AND 1), default 1. 1: each call runs its
+ * operation to the end; 0: calls return 0 after setting up and the program
+ * runs the operation with vokDriver. Setting it clears the channel's
+ * pending wait. */
+#define VOK_PARAM_AUTO_CALL 9
+#define VOK_AUTO_CALL VOK_PARAM_AUTO_CALL
+/* NumberAttachments. Channel, 0 or non-zero, default 0. Non-zero: saved
+ * attachment names get a running number in front ("2-name.pdf"). */
+#define VOK_PARAM_NUMBER_ATTACHMENTS 10
+#define VOK_NUMBER_ATTACHMENTS VOK_PARAM_NUMBER_ATTACHMENTS
+/* WriteWait. Library, ms, default 25000. Time allowed for the socket to take
+ * each piece of data sent; bounds every send. */
+#define VOK_PARAM_WRITE_WAIT 11
+#define VOK_WRITE_WAIT VOK_PARAM_WRITE_WAIT
+/* ReadWait. Library, ms, default 25000. Time to wait for POP3 data (status
+ * and message lines). */
+#define VOK_PARAM_READ_WAIT 12
+#define VOK_READ_WAIT VOK_PARAM_READ_WAIT
+/* PollSleep. Library, ms, default 100. Sleep between two readiness polls
+ * while a step waits. */
+#define VOK_PARAM_POLL_SLEEP 13
+#define VOK_POLL_SLEEP VOK_PARAM_POLL_SLEEP
+/* SaveUnnamed. Channel, 0 or non-zero, default 0. Non-zero: a base64 part
+ * without a file name is saved anyway (as "noname"). */
+#define VOK_PARAM_SAVE_UNNAMED 14
+#define VOK_SAVE_UNNAMED VOK_PARAM_SAVE_UNNAMED
+/* SmtpPort. Channel, 16-bit, default 25. Port of vokSmtpConnect. */
+#define VOK_PARAM_SMTP_PORT 15
+#define VOK_SMTP_PORT VOK_PARAM_SMTP_PORT
+/* Pop3Port. Channel, 16-bit, default 110. Port of vokPop3Connect. */
+#define VOK_PARAM_POP3_PORT 16
+#define VOK_POP3_PORT VOK_PARAM_POP3_PORT
+/* LineLength. Library, characters, default 78. Plain-text lines break at a
+ * space from LineLength - 18 on and always at LineLength (RFC 5322 2.1.1);
+ * quoted-printable lines at LineLength. */
+#define VOK_PARAM_LINE_LENGTH 17
+#define VOK_LINE_LENGTH VOK_PARAM_LINE_LENGTH
+/* BlockingConnect. Channel, 0 or non-zero, default 0. Non-zero: the connect
+ * blocks inside one step; 0: the driver waits for it step by step. */
+#define VOK_PARAM_BLOCKING_CONNECT 18
+#define VOK_BLOCKING_CONNECT VOK_PARAM_BLOCKING_CONNECT
+/* Pass8Bit. Library, byte, default 0. 0: plain and HTML bodies holding bytes
+ * outside printable ASCII go out quoted-printable; non-zero: as 8bit
+ * (unless they hold a NUL). */
+#define VOK_PARAM_PASS_8BIT 19
+#define VOK_PASS_8BIT VOK_PARAM_PASS_8BIT
+/* HideAttachNote. Library, byte, default 0. Non-zero: no "[Attachment saved
+ * to ...]" note in the saved message file. */
+#define VOK_PARAM_HIDE_ATTACH_NOTE 21
+#define VOK_HIDE_ATTACH_NOTE VOK_PARAM_HIDE_ATTACH_NOTE
+/* HideToHeader. Library, byte, default 0. Non-zero: no "To:" header line
+ * is sent. */
+#define VOK_PARAM_HIDE_TO_HEADER 22
+#define VOK_HIDE_TO_HEADER VOK_PARAM_HIDE_TO_HEADER
+/* AddressDelimiter. Library, char, default ','. Separates the addresses of
+ * the To, CC, BCC and VRFY lists. */
+#define VOK_PARAM_ADDRESS_DELIMITER 23
+#define VOK_ADDRESS_DELIMITER VOK_PARAM_ADDRESS_DELIMITER
+/* WinsockCleanup. Library, byte, default 1. Non-zero: vokRelease calls
+ * WSACleanup (Windows). */
+#define VOK_PARAM_WINSOCK_CLEANUP 24
+#define VOK_WINSOCK_CLEANUP VOK_PARAM_WINSOCK_CLEANUP
+/* AttachDelimiter. Library, char, default ','. Separates the attachment
+ * files of vokSendEmail and the names of VOK_DEBUG_SAVED_NAMES. */
+#define VOK_PARAM_ATTACH_DELIMITER 25
+#define VOK_ATTACH_DELIMITER VOK_PARAM_ATTACH_DELIMITER
+/* AttachNameDelimiter. Library, char, default '|'. Separates an attachment's
+ * path from the name shown in the message ("a/b.pdf|report.pdf"). */
+#define VOK_PARAM_ATTACH_NAME_DELIMITER 26
+#define VOK_ATTACH_NAME_DELIMITER VOK_PARAM_ATTACH_NAME_DELIMITER
+/* InlineImages. Channel, byte, default 1. Non-zero: .gif, .bmp, .tif and
+ * .jpg attachments go inline with a Content-ID; 0: all as attachments. */
+#define VOK_PARAM_INLINE_IMAGES 27
+#define VOK_INLINE_IMAGES VOK_PARAM_INLINE_IMAGES
+/* RawDownload. Channel, 16-bit, default 0. 1: vokGetEmailFile writes the
+ * message as received, undecoded; any other value: decoded, attachments
+ * saved. */
+#define VOK_PARAM_RAW_DOWNLOAD 28
+#define VOK_RAW_DOWNLOAD VOK_PARAM_RAW_DOWNLOAD
+/* EsmtpMode. Channel, byte, default 0. Non-zero: EHLO, and AUTH (CRAM-MD5,
+ * LOGIN or PLAIN, RFC 4954) when a user name is set; 0: HELO. */
+#define VOK_PARAM_ESMTP_MODE 29
+#define VOK_ESMTP_MODE VOK_PARAM_ESMTP_MODE
+/* UseApop. Channel, byte, default 0. Non-zero: POP3 login by APOP
+ * (RFC 1939 7); 0: USER and PASS. */
+#define VOK_PARAM_USE_APOP 30
+#define VOK_USE_APOP VOK_PARAM_USE_APOP
+/* TlsMode. Channel, default 0. 0 plain TCP; 1 STARTTLS required (SMTP:
  * EHLO, STARTTLS, handshake, EHLO again, RFC 3207; POP3: STLS after the
  * greeting, RFC 2595), implies EHLO (the AUTH exchange still follows
- * VOK_ESMTP_MODE or VOK_AUTH_METHOD); 2 implicit TLS right after the connect
- * (SMTP port 465, POP3 port 995). TLS 1.2 at least; SNI sent for names. */
-#define VOK_TLS_MODE 31
+ * VOK_PARAM_ESMTP_MODE or VOK_PARAM_AUTH_METHOD); 2 implicit TLS right after
+ * the connect (SMTP port 465, POP3 port 995). TLS 1.2 at least; SNI sent
+ * for names. */
+#define VOK_PARAM_TLS_MODE 31
+#define VOK_TLS_MODE VOK_PARAM_TLS_MODE
 #define VOK_TLS_PLAIN 0
 #define VOK_TLS_STARTTLS 1
 #define VOK_TLS_IMPLICIT 2
-/* TlsVerify (channel, default 1): 1 the server certificate must chain to a
- * trusted root, be within its validity period and match the server name (DNS
- * names in subjectAltName, IP entries for an address); 0 no check (the log
- * says so in a warning line). */
-#define VOK_TLS_VERIFY 32
-/* AuthMethod (channel, default 0): 0 chosen as before (the EHLO reply's AUTH
+/* TlsVerify. Channel, default 1. 1: the server certificate must chain to a
+ * trusted root, be within its validity period and match the server name
+ * (DNS names in subjectAltName, IP entries for an address); 0: no check
+ * (the log says so in a warning line). */
+#define VOK_PARAM_TLS_VERIFY 32
+#define VOK_TLS_VERIFY VOK_PARAM_TLS_VERIFY
+/* AuthMethod. Channel, default 0. 0 chosen as before (the EHLO reply's AUTH
  * list; USER/PASS or APOP); 1 PLAIN, 2 LOGIN, 3 CRAM-MD5, 4 XOAUTH2. POP3
- * uses the SASL AUTH command (RFC 5034) for 1 and 4. */
-#define VOK_AUTH_METHOD 33
+ * uses the SASL AUTH command (RFC 5034) for 1 and 4; -85 when the server
+ * does not offer the method. */
+#define VOK_PARAM_AUTH_METHOD 33
+#define VOK_AUTH_METHOD VOK_PARAM_AUTH_METHOD
 #define VOK_AUTH_DEFAULT 0
 #define VOK_AUTH_PLAIN 1
 #define VOK_AUTH_LOGIN 2
 #define VOK_AUTH_CRAM_MD5 3
 #define VOK_AUTH_XOAUTH2 4
 
-/* String parameters (vokStringParam). */
-#define VOK_LOG_FILE 20
-#define VOK_SAVE_BUFFER 41
-#define VOK_REPLY_TO 50
-#define VOK_USER_HEADERS 51
-#define VOK_LOG_TEXT 52
-#define VOK_FROM_ADDRESS 53
-#define VOK_CUSTOM_CONTENT_TYPE 54
-#define VOK_CUSTOM_ENCODING 55
-#define VOK_ADD_HEADER 56
-#define VOK_SMTP_PASSWORD 57
-#define VOK_USER_NAME 58
-#define VOK_ALTERNATE_TEXT 59
-/* TlsCaFile (channel): a PEM file of trusted roots used instead of the
+/* String parameters (vokStringParam). Texts are copied: the caller keeps
+ * its buffer. A text longer than its field is cut without error. Result:
+ * the characters stored unless the row says otherwise; -1 for an unknown
+ * index, -47 for a NULL text. */
+/* LogFile. Channel. Creates (truncates) the file and makes it the channel's
+ * trace, readable by its owner only (POSIX); passwords and login base64
+ * show as "****". Result: the file handle (> 0), or -1 when the file cannot
+ * be created. */
+#define VOK_PARAM_LOG_FILE 20
+#define VOK_LOG_FILE VOK_PARAM_LOG_FILE
+/* SaveBuffer. Channel. Writes the library's own message buffer (filled by
+ * vokGetEmailLines with a NULL buffer) to the named file. Result: the bytes
+ * written; -47 without such a buffer; -67 when the file cannot be made. */
+#define VOK_PARAM_SAVE_BUFFER 41
+#define VOK_SAVE_BUFFER VOK_PARAM_SAVE_BUFFER
+/* ReplyTo. Channel, up to 128 characters. The Reply-To address (also set by
+ * vokSmtpConnect). */
+#define VOK_PARAM_REPLY_TO 50
+#define VOK_REPLY_TO VOK_PARAM_REPLY_TO
+/* UserHeaders. Channel, up to 2048 characters. Extra header lines sent
+ * after the Subject line, separated by CR LF; "" removes them (result 0).
+ * Result: 1 + the distance from the third-last character to the first CR or
+ * LF among the last three (which ends the text), or to the end. */
+#define VOK_PARAM_USER_HEADERS 51
+#define VOK_USER_HEADERS VOK_PARAM_USER_HEADERS
+/* LogText. Channel. Writes the text and CR LF to the channel's log. Result:
+ * the log handle, 0 when no log is open. */
+#define VOK_PARAM_LOG_TEXT 52
+#define VOK_LOG_TEXT VOK_PARAM_LOG_TEXT
+/* FromAddress. Channel, up to 128 characters. The sender (also set by
+ * vokSmtpConnect). */
+#define VOK_PARAM_FROM_ADDRESS 53
+#define VOK_FROM_ADDRESS VOK_PARAM_FROM_ADDRESS
+/* CustomContentType. Library, up to 64 characters. The whole Content-Type
+ * line used with BodyFormat 9. */
+#define VOK_PARAM_CUSTOM_CONTENT_TYPE 54
+#define VOK_CUSTOM_CONTENT_TYPE VOK_PARAM_CUSTOM_CONTENT_TYPE
+/* CustomEncoding. Library, up to 128 characters. When not empty, the line
+ * sent instead of "Content-Transfer-Encoding: quoted-printable". */
+#define VOK_PARAM_CUSTOM_ENCODING 55
+#define VOK_CUSTOM_ENCODING VOK_PARAM_CUSTOM_ENCODING
+/* AddHeader. Channel. Appends one header line to UserHeaders (2048
+ * characters in all). Result: as for UserHeaders. */
+#define VOK_PARAM_ADD_HEADER 56
+#define VOK_ADD_HEADER VOK_PARAM_ADD_HEADER
+/* SmtpPassword. Channel, up to 64 characters. The SMTP AUTH password. */
+#define VOK_PARAM_SMTP_PASSWORD 57
+#define VOK_SMTP_PASSWORD VOK_PARAM_SMTP_PASSWORD
+/* UserName. Channel, up to 64 characters. The SMTP AUTH user (AUTH is only
+ * tried when it is set); vokPop3Connect stores its user here too. */
+#define VOK_PARAM_USER_NAME 58
+#define VOK_USER_NAME VOK_PARAM_USER_NAME
+/* AlternateText. Channel. The plain-text alternative of an HTML body.
+ * Ignored (result 0) while one is stored.
+ * Result: its length. */
+#define VOK_PARAM_ALTERNATE_TEXT 59
+#define VOK_ALTERNATE_TEXT VOK_PARAM_ALTERNATE_TEXT
+/* TlsCaFile. Channel. A PEM file of trusted roots used instead of the
  * system's store; "" returns to the system's store. */
-#define VOK_TLS_CA_FILE 60
-/* OAuthToken (channel, up to 8192 characters): the bearer token of XOAUTH2;
- * the user name is the account. */
-#define VOK_OAUTH_TOKEN 61
+#define VOK_PARAM_TLS_CA_FILE 60
+#define VOK_TLS_CA_FILE VOK_PARAM_TLS_CA_FILE
+/* OAuthToken. Channel, up to 8192 characters (a tracked block). The bearer
+ * token of XOAUTH2; the user name is the account. Never logged.
+ * Result: its length. */
+#define VOK_PARAM_OAUTH_TOKEN 61
+#define VOK_OAUTH_TOKEN VOK_PARAM_OAUTH_TOKEN
+/* Charset. Channel, up to 40 characters, default "utf-8" (Windows: the ANSI
+ * code page's name, "windows-1252", ...). The charset of the texts given to
+ * vokSendEmail (body, subject, display names, attachment names), declared
+ * wherever a part or a header holds bytes of 128 or more. "" restores the
+ * default. Result: its length; -32 for a character a charset name cannot
+ * hold (RFC 2978: letters, digits and ! # $ & + - ^ _ ` { } ~ . :). */
+#define VOK_PARAM_CHARSET 62
+#define VOK_CHARSET VOK_PARAM_CHARSET
+/* RawCopyDir. Channel, a folder (up to a whole path), default "" = off.
+ * vokGetEmailFile also writes the message as the server sent it
+ * (dot-unstuffed, CR LF kept) to <RawCopyDir>/<EmailName>.eml, under a
+ * temporary name until the download is complete; an existing file is never
+ * overwritten (the copy is then named "<EmailName> (2).eml"). Result: its
+ * length. */
+#define VOK_PARAM_RAW_COPY_DIR 63
+#define VOK_RAW_COPY_DIR VOK_PARAM_RAW_COPY_DIR
 
-/* Statistics (vokStatistics) of secure connections. */
-#define VOK_STAT_TLS_ACTIVE 30  /* 1 while the connection is encrypted, else 0 */
-#define VOK_STAT_TLS_VERSION 31 /* 0x0303 TLS 1.2, 0x0304 TLS 1.3, 0 without TLS */
+/* Statistics (vokStatistics). All per channel; -1 for an unknown index. */
+#define VOK_STAT_STEP_COUNT 2         /* driver steps taken since vokAttach */
+#define VOK_STAT_REPLY_CODE 3         /* last reply's code (POP3: 100 for "+OK", 500 otherwise) */
+#define VOK_STAT_SOCK_CODE 4          /* socket-level code of the last failure, 0 when none */
+#define VOK_STAT_BODY_BYTES_READ 10   /* body bytes read (send) or received (download) */
+#define VOK_STAT_ATTACH_BYTES_READ 11 /* attachment bytes read or decoded */
+#define VOK_STAT_BYTES_READ 12        /* body + attachment bytes read */
+#define VOK_STAT_BODY_BYTES_SENT 13   /* body bytes sent, with line ends */
+#define VOK_STAT_ATTACH_BYTES_SENT 14 /* attachment bytes sent, with line ends */
+#define VOK_STAT_BYTES_SENT 15        /* body + attachment bytes sent */
+#define VOK_STAT_VERSION 16           /* VOK_VERSION: 0x342 for 3.4.2 */
+#define VOK_STAT_MESSAGE_COUNT 17     /* count from the last vokGetEmailCount */
+#define VOK_STAT_MESSAGE_SIZE 18      /* size from the last vokGetEmailSize */
+#define VOK_STAT_BUFFER_LENGTH 19     /* characters placed by vokGetEmailLines/UID */
+#define VOK_STAT_CONNECTED 20         /* 1 connected, 0 not, -36 the socket is in error */
+#define VOK_STAT_ATTACH_COUNT 22      /* attachments saved by the last download */
+#define VOK_STAT_VERIFY_RESULT 24     /* 1 when the last VRFY got 250, else 0 */
+#define VOK_STAT_BUILD 26             /* VOK_BUILD */
+#define VOK_STAT_SOCKET 27            /* the socket handle (select/poll on it), 0 when none */
+#define VOK_STAT_TLS_ACTIVE 30        /* 1 while the connection is encrypted, else 0 */
+#define VOK_STAT_TLS_VERSION 31       /* 0x0303 TLS 1.2, 0x0304 TLS 1.3, 0 without TLS */
 
-/* Debug texts (vokDebug) of secure connections. */
-#define VOK_DEBUG_TLS_SESSION 41 /* "TLSv1.3 TLS_AES_256_GCM_SHA384" */
-#define VOK_DEBUG_TLS_SUBJECT 42 /* the server certificate's subject */
+/* Debug codes (vokDebug). Each copies a text into the buffer (at most size
+ * characters and a NUL); an unknown code gives "?" and 0. */
+#define VOK_DEBUG_DATE_LINE (-12)   /* the Date: line it would send now; result 0 */
+#define VOK_DEBUG_LAST_REPLY 23     /* last reply line (CR LF kept); result: length without it */
+#define VOK_DEBUG_SERVER_IP 25      /* server's address: IPv4 dotted (size must exceed 16) or IPv6 */
+#define VOK_DEBUG_LOCAL_IP 28       /* local address of the connection: IPv4 (size must exceed 16) or IPv6 */
+#define VOK_DEBUG_SAVED_NAMES 29    /* files saved by the last download */
+#define VOK_DEBUG_LAST_RECIPIENT 30 /* last address the server accepted in RCPT TO */
+#define VOK_DEBUG_MESSAGE_BUFFER 40 /* the library's own message buffer; -47 when none */
+#define VOK_DEBUG_TLS_SESSION 41    /* "TLSv1.3 TLS_AES_256_GCM_SHA384": protocol and cipher */
+#define VOK_DEBUG_TLS_SUBJECT 42    /* the server certificate's subject */
 #define VOK_DEBUG_SERVER_ADDRESS 43 /* the server's address as text (IPv4 or IPv6) */
-
-/* Extensions. VOK_CHARSET (channel): the name of the charset the texts
- * given to vokSendEmail are in (the body, the subject, display names and
- * attachment names); default "utf-8", on Windows the ANSI code page's name
- * ("windows-1252", ...). It is declared wherever a part or a header holds
- * bytes of 128 or more. Result: its length; an empty text restores the
- * default; VOK_BAD_ADDRESS_CHAR for a character a charset name cannot hold
- * (RFC 2978: letters, digits and ! # $ & + - ^ _ ` { } ~ . :). */
-#define VOK_CHARSET 62
-/* VOK_RAW_COPY_DIR (channel, default empty = off): vokGetEmailFile also
- * writes the message as the server sent it (dot-unstuffed, CR LF kept) to
- * <RawCopyDir>/<EmailName>.eml, under a temporary name until the download
- * is complete; an existing file is never overwritten (the copy is then
- * named "<EmailName> (2).eml"). */
-#define VOK_RAW_COPY_DIR 63
 
 /* Library lifecycle. vokAttach makes 0..128 channels: 1, or -72 when the
  * library is attached already (also when two threads attach at once: one
@@ -248,17 +457,46 @@ extern "C" {
  * Threads: one channel is driven by one thread at a time. vokAbort and
  * vokRelease may come from any thread: a call waiting on the channel then
  * returns -1 (abort) or -71 (release). */
+
+/* vokAttach: makes channels 0 .. channels-1 with their default settings and
+ * starts the socket layer. channels: 0..VOK_MAX_CHANNELS (0 makes none and
+ * leaves the library detached). Returns 1; VOK_ALREADY_ATTACHED (-72) when
+ * attached already; VOK_CHANNEL_RANGE (-73) for a count out of range;
+ * VOK_NO_MEMORY (-55); a negated WinSock code when the socket layer cannot
+ * start. Does not block. Library-wide settings are kept from before. */
 VOK_EXPORT int VOKAPI vokAttach(int channels);
+/* vokRelease: shuts every channel's connection (no QUIT), closes its files
+ * and log and frees it. Returns 1, also when not attached; 0 when a call on
+ * another thread never returned (nothing is freed then). Blocks only while
+ * calls under way on other threads return (they are woken at once). Any
+ * thread. */
 VOK_EXPORT int VOKAPI vokRelease(void);
 
 /* The driver: runs one step of the channel's operation. A positive result
  * is the state that runs next (VOK_DRIVER_WAIT when the step had to wait),
  * 0 means done or idle, a negative result is the failure code. */
+/* vokDriver: with AutoCall 0, call it (from a loop or a timer) until it
+ * returns 0 or a negative code; the operation's own result is then read
+ * with vokStatistics (VOK_STAT_MESSAGE_COUNT, ...). Returns the next state
+ * (> 0), VOK_DRIVER_WAIT (9999) when the step waits for the server, 0 when
+ * done or idle, or the failure code of the operation (any negative code
+ * above, and -71/-73). A step blocks at most PollSleep ms while it waits. */
 VOK_EXPORT int VOKAPI vokDriver(int channel);
 
 /* Raw command, polite close (QUIT) and abort of either protocol. */
+/* vokCommand: sends one command line (CR LF is added) on the open session
+ * and reads one reply (its line: vokDebug VOK_DEBUG_LAST_REPLY). Returns 0
+ * when done; -47 for a NULL command; -56 when no session is open; -49/-63
+ * for a refusal; -1, -8, -52 for a lost, silent or broken connection. */
 VOK_EXPORT int VOKAPI vokCommand(int channel, const char* command);
+/* vokClose: sends QUIT (POP3: deletions take effect), closes the socket and
+ * any file a failed download left open, and frees the channel's texts of
+ * the session. Returns 0 or a socket failure; the socket is closed either
+ * way. Waits for the QUIT reply at most MaxResponseWait, never while
+ * holding a lock other threads need. */
 VOK_EXPORT int VOKAPI vokClose(int channel);
+/* vokAbort: stops the channel's operation at once: the socket is shut and
+ * a call waiting on it returns -1. Returns 1. Never blocks. Any thread. */
 VOK_EXPORT int VOKAPI vokAbort(int channel);
 
 /* SMTP replies: a 4yz reply (try again later) fails a call just as a 5yz
@@ -271,12 +509,37 @@ VOK_EXPORT int VOKAPI vokAbort(int channel);
  * lists separate their items with the AddressDelimiter (default ','); an
  * item's address stands in angle brackets. A Message beginning with '@'
  * names a file that holds the body. */
+
+/* vokSmtpConnect: connects to server ("host" or a dotted address; the port
+ * is VOK_PARAM_SMTP_PORT), reads the greeting, sends HELO or EHLO (with
+ * AUTH when VOK_PARAM_USER_NAME is set). from: the sender,
+ * "<me@example.com>" or "Me <me@example.com>"; replyTo: NULL or a Reply-To
+ * address. Returns 0 when the session is open; -50 no server; -56 bad server
+ * name; -38 NULL from; -32 a line break in a text; -46 the name does not
+ * resolve; -36 refused or bad greeting; -49 HELO/EHLO/AUTH refused; -8 no
+ * reply in time; socket codes. Blocks with AutoCall 1. */
 VOK_EXPORT int VOKAPI vokSmtpConnect(int channel, const char* server, const char* from,
                                      const char* replyTo);
+/* vokSendEmail: sends one message on the open session. to, cc, bcc: lists
+ * of "<addr>" or "Name <addr>" items (cc, bcc may be NULL or ""); subject:
+ * text; message: the body text, or "@path" to send a file's text;
+ * attachments: NULL, "" or a list of paths (each "path|shown-name" at
+ * will). Returns 0 when the server accepted the message; -58 no SMTP
+ * session; -44 not connected; -45 no recipient; -37, -39, -41, -43, -53,
+ * -54, -32 a malformed address; -40 no sender; -35 a file cannot be read;
+ * -49 a recipient or the data refused (VOK_DEBUG_LAST_RECIPIENT tells the
+ * last one accepted); -55; -8; socket codes. Blocks with AutoCall 1. */
 VOK_EXPORT int VOKAPI vokSendEmail(int channel, const char* to, const char* cc, const char* bcc,
                                    const char* subject, const char* message,
                                    const char* attachments);
+/* vokVerifyFormat: checks one address's form offline ("<a@b.c>" or
+ * "Name <a@b.c>", RFC 5321 4.1.2). Returns 1 when well formed; -47 NULL or
+ * "<>"; -37 empty; -41 no '<'; -43 no '>'; -39, -53, -54, -32 the fault
+ * found. Needs no vokAttach. */
 VOK_EXPORT int VOKAPI vokVerifyFormat(const char* address);
+/* vokVerifyUser: asks the server about each address of userList with VRFY.
+ * Returns (AutoCall 1) 1 when the last VRFY got 250, else 0; -58 no SMTP
+ * session; -45 empty list; -32 a line break; -55; socket codes. */
 VOK_EXPORT int VOKAPI vokVerifyUser(int channel, const char* userList);
 
 /* POP3: log in (USER/PASS, or APOP when VOK_USE_APOP is set), count the
@@ -290,13 +553,40 @@ VOK_EXPORT int VOKAPI vokVerifyUser(int channel, const char* userList);
  * and first lines of a message (TOP) into buffer, or into the library's own
  * buffer when buffer is NULL or "*" (result: the bytes placed), and download
  * a message into emailDir/fileName, saving its attachments in attachDir. */
+
+/* vokPop3Connect: connects (port VOK_PARAM_POP3_PORT), reads the greeting
+ * and logs in. Returns 0 when logged in; -50 no server; -56 bad name; -61
+ * no user; -62 no password; -57 APOP asked but no timestamp in the
+ * greeting; -46; -36; -63 the login refused; -8; socket codes. */
 VOK_EXPORT int VOKAPI vokPop3Connect(int channel, const char* server, const char* user,
                                      const char* password);
+/* vokGetEmailCount: STAT. Returns the number of messages (also
+ * VOK_STAT_MESSAGE_COUNT); -59 no POP3 session; -63; -8; socket codes. */
 VOK_EXPORT int VOKAPI vokGetEmailCount(int channel);
+/* vokGetEmailSize: LIST message. Returns its size in bytes (also
+ * VOK_STAT_MESSAGE_SIZE); -64 message < 1; -59; -63; -8; socket codes. */
 VOK_EXPORT int VOKAPI vokGetEmailSize(int channel, int message);
+/* vokDeleteEmail: DELE message (takes effect at vokClose). Returns 0; -64;
+ * -59; -63; -8; socket codes. */
 VOK_EXPORT int VOKAPI vokDeleteEmail(int channel, int message);
+/* vokGetEmailUID: UIDL. buffer: size bytes (size >= VOK_MIN_UID_BUFFER),
+ * receives at most size - 1 characters and a NUL: the message's unique id,
+ * or for message < 1 the whole list ("n uid" lines). Returns the text's
+ * length; -68 NULL buffer; -69 size below 128; -59; -63; -8; socket codes. */
 VOK_EXPORT int VOKAPI vokGetEmailUID(int channel, int message, char* buffer, int size);
+/* vokGetEmailLines: TOP message lines: the header and the first lines of
+ * the body into buffer (size bytes, at least 128; NUL-terminated), or into
+ * the library's own buffer of size bytes when buffer is NULL or "*" (read
+ * it with VOK_DEBUG_MESSAGE_BUFFER or save it with VOK_PARAM_SAVE_BUFFER).
+ * Returns the bytes placed; -64 message < 1; -69 a buffer of the caller
+ * below 128 bytes; -59; -63; -55; -8; socket codes. */
 VOK_EXPORT int VOKAPI vokGetEmailLines(int channel, int message, int lines, char* buffer, int size);
+/* vokGetEmailFile: RETR message into emailDir/fileName, decoded (MIME,
+ * base64, quoted-printable), each attachment saved in attachDir (names:
+ * VOK_DEBUG_SAVED_NAMES); VOK_PARAM_RAW_DOWNLOAD 1 writes it undecoded.
+ * Returns 0 when the message is saved; -65 no file name; -66 no email
+ * folder; -70 no attachment folder; -67 a file cannot be created; -64;
+ * -59; -63; -8; socket codes. */
 VOK_EXPORT int VOKAPI vokGetEmailFile(int channel, int message, const char* fileName,
                                       const char* emailDir, const char* attachDir);
 
@@ -308,26 +598,52 @@ VOK_EXPORT int VOKAPI vokGetEmailFile(int channel, int message, const char* file
  * 2^31 - 2 ms. Every send is bounded by WriteWait. The log file is created
  * readable by its owner only (POSIX) and never shows a password or a
  * login's base64 ("****" stands in its place). */
+
+/* vokIntegerParam: sets integer parameter index (VOK_PARAM_... above) to
+ * value. Returns 1; -1 for an unknown index; -71; -73. Library-wide
+ * parameters also need a valid channel. */
 VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int value);
+/* vokStringParam: sets string parameter index (VOK_PARAM_... above) to a
+ * copy of text. Returns what the parameter's row says; -1 for an unknown
+ * index; -47 for a NULL text; -71; -73. */
 VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const char* text);
+/* vokStatistics: reads one value (VOK_STAT_... above). Returns it; -1 for
+ * an unknown index; -71; -73. Does not block. */
 VOK_EXPORT int VOKAPI vokStatistics(int channel, int index);
+/* vokDebug: copies one text (VOK_DEBUG_... above) into buffer. buffer must
+ * hold size + 1 bytes: at most size characters, then a NUL. A NULL buffer
+ * returns 0 before anything else; otherwise buffer[0] is set to NUL first.
+ * Returns the code's result; -71; -73. Channel VOK_MEMORY_SCAN_CHANNEL
+ * (-2) checks the library's memory blocks for damage instead (reported
+ * by a message) and returns 0. */
 VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, int size);
+#define VOK_MEMORY_SCAN_CHANNEL (-2) /* vokDebug's channel for the memory check */
+/* vokErrorText: the text of code (any result above) into buffer of size
+ * bytes (at most size - 1 characters and a NUL); for -49, -63 and -36 the
+ * server's last reply follows after a space (give 1200 bytes or more).
+ * Returns the characters placed, 0 for a code without text or a NULL
+ * buffer; -71; -73. */
 VOK_EXPORT int VOKAPI vokErrorText(int channel, int code, char* buffer, int size);
 
-/* Utilities: need no vokAttach and take no channel.
- * vokEncodeBuffer: base64 of length bytes as lines of 76 characters, each
- * ended by CR LF; output needs 4*ceil(length/3) + 2*ceil(length/57) bytes.
- * No NUL is written. Returns the characters written.
- * vokDecodeBuffer: bytes decoded from length characters of base64 text that
- * may be broken into lines by CR LF; output needs 3*(length/4) + 4 bytes.
- * Returns the bytes written.
- * vokExtractText / vokExtractLine: copy the line holding search (from the
- * match on) / line number (counted from 1) through its LF into buffer of
- * size bytes. Return the characters copied; 0 when nothing was found or the
- * line does not fit. */
+/* Utilities: need no vokAttach, take no channel, never block, and are safe
+ * from any thread. */
+
+/* vokEncodeBuffer: base64 (RFC 2045 6.8) of length bytes of input as lines
+ * of 76 characters, each ended by CR LF; output needs 4*ceil(length/3) +
+ * 2*ceil(length/57) bytes. No NUL is written. Returns the characters
+ * written. */
 VOK_EXPORT int VOKAPI vokEncodeBuffer(const char* input, char* output, int length);
+/* vokDecodeBuffer: bytes decoded from length characters of base64 text that
+ * may be broken into lines by CR LF; output needs 3*(length/4) + 4 bytes.
+ * Returns the bytes written. */
 VOK_EXPORT int VOKAPI vokDecodeBuffer(const char* text, char* output, int length);
+/* vokExtractText: copies the line of text holding search, from the match
+ * through its LF, into buffer of size bytes. Returns the characters copied;
+ * 0 when nothing was found or the line does not fit. */
 VOK_EXPORT int VOKAPI vokExtractText(const char* text, const char* search, char* buffer, int size);
+/* vokExtractLine: copies line number (counted from 1) of text through its
+ * LF into buffer of size bytes. Returns the characters copied; 0 when there
+ * is no such line or it does not fit. */
 VOK_EXPORT int VOKAPI vokExtractLine(const char* text, int number, char* buffer, int size);
 
 #ifdef __cplusplus

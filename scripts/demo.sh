@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The quick start: on a fresh Debian machine (as root, or with sudo) installs
 # what it needs, builds vokmail, makes a private CA and a certificate for
 # localhost, starts a real SMTP server and a real POP3 server on 127.0.0.1

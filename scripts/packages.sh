@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scripts: installs Debian packages that are missing.
 #
 #   install_packages cmake g++ dovecot-pop3d wine32:i386 ...

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the library and runs the whole test suite twice: a normal build and
 # one with AddressSanitizer and UndefinedBehaviorSanitizer, where any report
 # fails the run. Then cross-builds VOK32.dll (32- and 64-bit) and tests it
@@ -12,6 +13,7 @@ root=$(pwd)
 # shellcheck source=scripts/packages.sh
 . "$root/scripts/packages.sh"
 install_packages cmake g++ make libgtest-dev libbenchmark-dev binutils python3-aiosmtpd pkgconf \
+  mono-mcs fp-compiler lintian dpkg-dev man-db zip unzip \
   dovecot-pop3d
 
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -54,7 +56,7 @@ run_windows() {
 }
 
 run_windows build-win32 mingw-i686.cmake ""
-run_windows build-win64 mingw-x86_64.cmake dll --target vok32 vok_loadlib vok_implicit
+run_windows build-win64 mingw-x86_64.cmake dll --target vok32 vok_loadlib vok_implicit vokmail
 echo "== Windows part passed in $((SECONDS - win_start)) s"
 
 echo "== all suites passed"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Body lines of outgoing messages and the Date line.
 #include <climits>
 #include <cstring>

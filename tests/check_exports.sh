@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # The shared library must export the vok functions and nothing else: no
 # internal routine and no standard-library template instance.
 lib="$1"

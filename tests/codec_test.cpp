@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Base64 and quoted-printable codecs, text extraction and the number parser.
 #include <cstdint>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The incoming decoder: encoded words, attachment names and paths on their
 // own, then downloads of messages shaped the way real mailers write them
 // (nested multiparts, quoted-printable, inline parts, enclosed messages,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver and the transport on the wire: connects, replies, time-outs,
 // the error exit, raw commands, close and abort. Each test scripts a
 // loopback server and checks what crossed the socket and what the log says.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fault injection at every step of an SMTP and a POP3 session. For each
 // exchange of a normal session the server misbehaves in one way: it closes,
 // resets, stalls past the time-out, answers garbage or a line without end,

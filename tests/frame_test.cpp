@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Attach and release, error texts, parameters and the diagnostic log, all
 // through the exported calls.
 #include <cstring>

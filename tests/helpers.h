@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Shared helpers of the test suite.
 #pragma once
 

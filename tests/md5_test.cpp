@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MD5, HMAC-MD5 and the CRAM-MD5 and APOP answers.
 #include <cstring>
 #include <memory>

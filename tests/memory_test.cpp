@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tracked memory: the registry, its guard bytes and the channel-level calls.
 #include <cstring>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Differential test of the download decoder against Python's own e-mail
 package (policy=default): for every message case under tests/data/mime and
 for a fixed set of generated hostile messages, the attachments the decoder

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The platform layer, the same checks for every implementation: the suite
 // runs natively and, cross-built, under Wine against the Win32 one.
 #include <atomic>

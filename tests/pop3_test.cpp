@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The POP3 session on the wire: login by USER/PASS and APOP, the mailbox
 // commands and how they read "-ERR", TOP and UIDL into caller and library
 // buffers, raw download, responses cut off by a closed connection, and the

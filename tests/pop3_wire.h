@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Shared fixture of the POP3 wire tests: a channel with a log and fast
 // timings, a scripted login, and a one-call download of a message.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library under abuse: every integer setting at its extremes, calls
 // from other threads (abort, release, attach) while a call waits, a peer
 // that stops reading, many closes at once, and failures that must not leak

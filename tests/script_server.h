@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // A scripted loopback server for wire tests. It listens on 127.0.0.1 on an
 // ephemeral port, accepts one connection and plays its script step by step
 // on its own thread, recording every byte the client sends. Tests read like

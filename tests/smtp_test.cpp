@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SMTP client on the wire: session and AUTH answers, the recipient walk,
 // the exact DATA of representative messages, VRFY, manual driving, and a
 // server that dies mid-message. A scripted loopback server plays the other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokStatistics and vokDebug.
 #include <cstring>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Base64 (RFC 2045 section 6.8) and quoted-printable decoding (RFC 2045
 // section 6.7), one line at a time, on caller storage.
 //

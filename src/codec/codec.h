@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Base64 and quoted-printable, line by line, on caller storage.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Picking single lines out of a text the application holds, typically the
 // header block that vokGetEmailLines delivered.
 #include "codec/codec.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MIME walker: header fields gathered and unfolded (RFC 5322 section
 // 2.2.3), content fields parsed (RFC 2045 section 5.1, RFC 2183, RFC 2231),
 // multipart delimiters followed on one stack (RFC 2046 section 5.1.1), and

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The MIME walker of downloaded messages (RFC 2045, 2046, 2047, 2231), apart
 // from any socket or file: it is handed the message one line (or one piece
 // of a long line) at a time and tells a sink what it finds: readable message

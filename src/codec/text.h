@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Small text routines shared by every protocol: bounded copies, searches and
 // number parsing over NUL-terminated single-byte strings.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The server's addresses for the connect states (RFC 6724 order, as the
 // resolver gives it; RFC 8305 section 5's idea of moving on from an address
 // that does not answer, without parallel attempts).

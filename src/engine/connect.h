@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The server's addresses for the connect states: a dotted quad, an IPv6
 // literal, or every address of a name (IPv4 and IPv6), tried in turn until
 // one connects, all within ConnectWait.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The driver: one state per vokDriver call, with the time gate, the deadline,
 // the step trace, the single error exit and the loop that the exported calls
 // run in auto-call mode.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The driver engine: the per-channel state machine, its timing rules, the
 // single error exit, and the operation start every session export ends with.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Calls that act on a channel whatever protocol it speaks: a raw command,
 // the polite close with QUIT, and the abort that just drops the connection.
 #include "codec/text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SASL pieces shared by the SMTP and POP3 AUTH commands.
 #include "engine/sasl.h"
 

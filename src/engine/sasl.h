@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SASL pieces shared by the SMTP and POP3 AUTH commands: the XOAUTH2
 // initial response and sending a base64 line of any length.
 #pragma once

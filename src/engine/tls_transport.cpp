@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The encrypted transport and the handshake states. The session is made on
 // the connected socket (right after the connect for implicit TLS, after the
 // server's go-ahead for STARTTLS / STLS) and replaces the socket's own send

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The encrypted transport: the TLS session of a channel behind the
 // transport's one read point and its write points, and the handshake states.
 // The receive ring, the line and reply readers and every state above them

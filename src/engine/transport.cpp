@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The socket transport. Every read from a socket goes through ReceiveInto and
 // every write through SendData, the seam where an encrypted transport would
 // sit.

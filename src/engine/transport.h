@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The socket transport: names and addresses, readiness polls, the receive
 // ring, line and reply readers, sending and closing. Every byte that crosses
 // the socket is traced in the channel's log.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The per-channel record and the library-wide state.
 //
 // A channel is one independent mail session slot. Its whole state lives in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "frame/errors.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Error codes and their texts.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The channel table and the library's attach and release.
 #include <cstdio>
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The per-channel diagnostic log. Every writer is a no-op while the channel
 // has no log open, so logging costs one test when it is off.
 #pragma once

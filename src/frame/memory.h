@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Tracked memory: a fixed registry of 1280 blocks, ten slots per channel,
 // then one block per channel for its OAuth token; each block wrapped in guard
 // bytes so that overruns are caught when it is freed or scanned.

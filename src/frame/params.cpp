@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokIntegerParam and vokStringParam: numbered settings, stored either in
 // the library-wide settings or in the channel's record.
 #include <cstring>
@@ -86,7 +87,7 @@ int OpenLog(Channel* ch, const char* path) {
 }
 
 bool IsSecretParam(int index) {
-    return index == 57 || index == 61;  // SmtpPassword, OAuthToken
+    return index == VOK_PARAM_SMTP_PASSWORD || index == VOK_PARAM_OAUTH_TOKEN;
 }
 
 // The token lives in the channel's token block, at most 8192 characters;
@@ -137,100 +138,100 @@ extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int val
     LogFormat(ch, "*** vokIntegerParam(%d,%d,%d)\r\n", channel, index, value);
     Settings& s = LibrarySettings;
     switch (index) {
-        case 1:
+        case VOK_PARAM_MIN_RESPONSE_WAIT:
             s.MinResponseWait = value;
             break;
-        case 2:
+        case VOK_PARAM_MAX_RESPONSE_WAIT:
             s.MaxResponseWait = value;
             break;
-        case 3:
+        case VOK_PARAM_CONNECT_WAIT:
             s.ConnectWait = value;
             break;
-        case 5:
+        case VOK_PARAM_SEND_LINE_DELAY:
             s.SendLineDelay = value;
             break;
-        case 6:
+        case VOK_PARAM_TRANSFER_WAIT:
             s.WriteWait = s.ReadWait = value;
             break;
-        case 8:
+        case VOK_PARAM_BODY_FORMAT:
             ch->BodyFormat = value & 15;
             break;
-        case 9:
+        case VOK_PARAM_AUTO_CALL:
             ch->AutoCall = value & 1;
             ch->NextTime = 0;
             ch->Deadline = 0;
             break;
-        case 10:
+        case VOK_PARAM_NUMBER_ATTACHMENTS:
             ch->NumberAttachments = value;
             break;
-        case 11:
+        case VOK_PARAM_WRITE_WAIT:
             s.WriteWait = value;
             break;
-        case 12:
+        case VOK_PARAM_READ_WAIT:
             s.ReadWait = value;
             break;
-        case 13:
+        case VOK_PARAM_POLL_SLEEP:
             s.PollSleep = value;
             break;
-        case 14:
+        case VOK_PARAM_SAVE_UNNAMED:
             ch->SaveUnnamed = value;
             break;
-        case 15:
+        case VOK_PARAM_SMTP_PORT:
             ch->SmtpPort = static_cast<uint16_t>(static_cast<uint32_t>(value));
             break;
-        case 16:
+        case VOK_PARAM_POP3_PORT:
             ch->Pop3Port = static_cast<uint16_t>(static_cast<uint32_t>(value));
             break;
-        case 17:
+        case VOK_PARAM_LINE_LENGTH:
             s.LineHard = value;
             // No range test, but no overflow either.
             s.LineSoft = value < INT32_MIN + 18 ? INT32_MIN : value - 18;
             break;
-        case 18:
+        case VOK_PARAM_BLOCKING_CONNECT:
             ch->NonBlockingConnect = value == 0 ? 1 : 0;
             break;
-        case 19:
+        case VOK_PARAM_PASS_8BIT:
             s.Pass8Bit = LowByte(value);
             break;
-        case 21:
+        case VOK_PARAM_HIDE_ATTACH_NOTE:
             s.HideAttachNote = LowByte(value);
             break;
-        case 22:
+        case VOK_PARAM_HIDE_TO_HEADER:
             s.HideToHeader = LowByte(value);
             break;
-        case 23:
+        case VOK_PARAM_ADDRESS_DELIMITER:
             s.AddressDelimiter = static_cast<char>(LowByte(value));
             break;
-        case 24:
+        case VOK_PARAM_WINSOCK_CLEANUP:
             s.WinsockCleanup = LowByte(value);
             break;
-        case 25:
+        case VOK_PARAM_ATTACH_DELIMITER:
             s.AttachDelimiter = static_cast<char>(LowByte(value));
             break;
-        case 26:
+        case VOK_PARAM_ATTACH_NAME_DELIMITER:
             s.AttachNameDelimiter = static_cast<char>(LowByte(value));
             break;
-        case 27:
+        case VOK_PARAM_INLINE_IMAGES:
             ch->InlineImages = LowByte(value);
             break;
-        case 28:
+        case VOK_PARAM_RAW_DOWNLOAD:
             ch->DecoderState =
                 static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(value)));
             break;
-        case 29:
+        case VOK_PARAM_ESMTP_MODE:
             ch->EsmtpMode = LowByte(value);
             break;
-        case 30:
+        case VOK_PARAM_USE_APOP:
             ch->UseApop = LowByte(value);
             break;
-        case 31:
+        case VOK_PARAM_TLS_MODE:
             if (value < 0 || value > 2) return -1;
             ch->TlsMode = static_cast<uint8_t>(value);
             break;
-        case 32:
+        case VOK_PARAM_TLS_VERIFY:
             ch->TlsVerify = value != 0 ? 1 : 0;
             break;
-        case 33:
+        case VOK_PARAM_AUTH_METHOD:
             if (value < 0 || value > 4) return -1;
             ch->AuthMethod = static_cast<uint8_t>(value);
             break;
@@ -250,46 +251,46 @@ extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const ch
               IsSecretParam(index) ? "****" : text);
     Settings& s = LibrarySettings;
     switch (index) {
-        case 20:
+        case VOK_PARAM_LOG_FILE:
             return OpenLog(ch, text);
-        case 41:
+        case VOK_PARAM_SAVE_BUFFER:
             return SaveMessageBuffer(ch, text);
-        case 50:
+        case VOK_PARAM_REPLY_TO:
             return CopyText(ch->ReplyTo, text, kNameChars);
-        case 51:
+        case VOK_PARAM_USER_HEADERS:
             return SetUserHeaders(ch, text);
-        case 52:
+        case VOK_PARAM_LOG_TEXT:
             if (ch->LogFile <= 0) return 0;
             LogText(ch, text);
             LogWrite(ch, "\r\n", 2);
             return ch->LogFile;
-        case 53:
+        case VOK_PARAM_FROM_ADDRESS:
             return CopyText(ch->FromAddress, text, kNameChars);
-        case 54:
+        case VOK_PARAM_CUSTOM_CONTENT_TYPE:
             return CopyText(s.CustomContentType, text, 64);
-        case 55: {
+        case VOK_PARAM_CUSTOM_ENCODING: {
             int n = CopyText(s.CustomEncoding, text, 128);
             s.UseCustomEncoding = n > 0 ? 1 : 0;
             return n;
         }
-        case 56:
+        case VOK_PARAM_ADD_HEADER:
             return AddHeaderLine(ch, text);
-        case 57:
+        case VOK_PARAM_SMTP_PASSWORD:
             return CopyText(ch->SmtpPassword, text, kUserChars);
-        case 58:
+        case VOK_PARAM_USER_NAME:
             return CopyText(ch->UserName, text, kUserChars);
-        case 59: {
+        case VOK_PARAM_ALTERNATE_TEXT: {
             int id = ch->Chan * kSlotsPerChannel + kSlotAlternateText;
             if (BlockInUse(id) == 1) return 0;  // the first text stays
             return AllocAndCopy(ch->Chan, kSlotAlternateText, text) ? TextLength(text) : 0;
         }
-        case 62:
+        case VOK_PARAM_CHARSET:
             return SetCharset(ch, text);
-        case 63:
+        case VOK_PARAM_RAW_COPY_DIR:
             return CopyText(ch->RawCopyDir, text, kPathChars + 1);
-        case 60:
+        case VOK_PARAM_TLS_CA_FILE:
             return CopyText(ch->TlsCaFile, text, kNameChars);
-        case 61:
+        case VOK_PARAM_OAUTH_TOKEN:
             return SetOAuthToken(ch, text);
         default:
             return -1;

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Library-wide settings. Initialised when the library is loaded; attach and
 // release leave them alone, so a value set once holds until set again.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokStatistics and vokDebug: read-only views of a channel.
 #include <cstdint>
 
@@ -43,45 +44,45 @@ extern "C" VOK_EXPORT int VOKAPI vokStatistics(int channel, int index) {
     Channel* ch = nullptr;
     if (int rc = LookupChannel(channel, &ch)) return rc;
     switch (index) {
-        case 2:
+        case VOK_STAT_STEP_COUNT:
             return ch->StepCount;
-        case 3:
+        case VOK_STAT_REPLY_CODE:
             return ch->ReplyCode;
-        case 4:
+        case VOK_STAT_SOCK_CODE:
             return ch->SockCode;
-        case 10:
+        case VOK_STAT_BODY_BYTES_READ:
             return ch->BodyBytesRead;
-        case 11:
+        case VOK_STAT_ATTACH_BYTES_READ:
             return ch->AttachBytesRead;
-        case 12:
+        case VOK_STAT_BYTES_READ:
             return Sum(ch->BodyBytesRead, ch->AttachBytesRead);
-        case 13:
+        case VOK_STAT_BODY_BYTES_SENT:
             return ch->BodyBytesSent;
-        case 14:
+        case VOK_STAT_ATTACH_BYTES_SENT:
             return ch->AttachBytesSent;
-        case 15:
+        case VOK_STAT_BYTES_SENT:
             return Sum(ch->BodyBytesSent, ch->AttachBytesSent);
-        case 16:
+        case VOK_STAT_VERSION:
             return VOK_VERSION;
-        case 17:
+        case VOK_STAT_MESSAGE_COUNT:
             return ch->MessageCount;
-        case 18:
+        case VOK_STAT_MESSAGE_SIZE:
             return ch->MessageSize;
-        case 19:
+        case VOK_STAT_BUFFER_LENGTH:
             return ch->UserBufferLen;
-        case 20:
+        case VOK_STAT_CONNECTED:
             return ConnectionState(ch);
-        case 22:
+        case VOK_STAT_ATTACH_COUNT:
             return ch->AttachCount;
-        case 24:
+        case VOK_STAT_VERIFY_RESULT:
             return ch->VerifyResult;
-        case 26:
+        case VOK_STAT_BUILD:
             return VOK_BUILD;
-        case 27:
+        case VOK_STAT_SOCKET:
             return static_cast<int>(ch->Socket);
-        case 30:
+        case VOK_STAT_TLS_ACTIVE:
             return ch->Tls ? 1 : 0;
-        case 31:
+        case VOK_STAT_TLS_VERSION:
             return ch->Tls ? ch->TlsVersion : 0;
         default:
             return -1;
@@ -90,7 +91,7 @@ extern "C" VOK_EXPORT int VOKAPI vokStatistics(int channel, int index) {
 
 extern "C" VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, int size) {
     CallScope scope;
-    if (channel == -2) {
+    if (channel == VOK_MEMORY_SCAN_CHANNEL) {
         ScanBlocks("vokDebug");
         return 0;
     }
@@ -100,20 +101,20 @@ extern "C" VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, i
     if (int rc = LookupChannel(channel, &ch)) return rc;
     if (size < 1) return 0;
     switch (code) {
-        case -12: {
+        case VOK_DEBUG_DATE_LINE: {
             char date[96];
             FormatDateLine(date);
             CopyOut(buffer, size, date, 95);
             return 0;
         }
-        case 23: {
+        case VOK_DEBUG_LAST_REPLY: {
             int n = CopyOut(buffer, size, ch->LastReply, kNameChars);
             // The length without the line end, which stays in the buffer.
             return (n > 2 && buffer[n - 2] == '\r') ? n - 2 : n;
         }
-        case 25:
+        case VOK_DEBUG_SERVER_IP:
             return FormatServerAddress(ch, buffer, size);
-        case 28: {
+        case VOK_DEBUG_LOCAL_IP: {
             if (ch->Socket == plat::kNoSocket) return 0;
             if (ServerFamily(ch) == 6) {
                 plat::NetAddress local;
@@ -125,21 +126,21 @@ extern "C" VOK_EXPORT int VOKAPI vokDebug(int channel, int code, char* buffer, i
             if (plat::SocketLocalAddress(ch->Socket, &local) != 0) return 0;
             return FormatDottedQuad(plat::NetToHost32(local.Address), buffer, size);
         }
-        case 29:
+        case VOK_DEBUG_SAVED_NAMES:
             return CopyOut(buffer, size, ch->SavedNames, kSavedNamesChars);
-        case 30:
+        case VOK_DEBUG_LAST_RECIPIENT:
             return CopyOut(buffer, size, ch->LastRecipient, kRecipientChars);
-        case 40: {
+        case VOK_DEBUG_MESSAGE_BUFFER: {
             int id = ch->Chan * kSlotsPerChannel + kSlotMessageBuffer;
             const char* block = GetBlock(id);
             if (!block) return VOK_NULL_POINTER;
             return CopyOut(buffer, size, block, BlockSize(id));
         }
-        case 41:
+        case VOK_DEBUG_TLS_SESSION:
             return CopyOut(buffer, size, ch->TlsSession, kNameChars);
-        case 42:
+        case VOK_DEBUG_TLS_SUBJECT:
             return CopyOut(buffer, size, ch->TlsSubject, kNameChars * 2);
-        case 43:
+        case VOK_DEBUG_SERVER_ADDRESS:
             return FormatServerAddress(ch, buffer, size);
         default:
             CopyOut(buffer, size, "?", 1);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The local clock as the library reads it: the system's, unless a test has
 // fixed it.
 #include "platform/platform.h"

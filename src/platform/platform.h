@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The library's only view of the operating system. Everything outside
 // src/platform/ is free of POSIX and Win32 calls and goes through here.
 // Two implementations exist: posix.cpp and win32.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POSIX sockets behind the WinSock-flavoured interface: BSD sockets, poll()
 // for readiness, errno mapped onto the WinSock error numbers.
 #include <arpa/inet.h>

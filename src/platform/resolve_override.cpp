@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A fixed answer for one host name, for the test suite: a name that resolves
 // to several addresses of both families without a change to the system's
 // hosts file.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Sockets of the platform layer: IPv4 and IPv6 TCP with WinSock semantics. Every
 // failure is reported as a WinSock error number (10054 for a reset, 11001
 // for an unknown host, ...), on every platform, so that results and error

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TLS of the platform layer: one client session on a connected socket,
 // driven without blocking. The backend is the platform's own (OpenSSL 3 on
 // POSIX, SChannel on Windows); a build without one has the stub, whose

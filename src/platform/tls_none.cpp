@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TLS stub of a build without a backend: every session fails with
 // "TLS is not available", so a plain session works and a TLS one is
 // refused before a byte goes out.

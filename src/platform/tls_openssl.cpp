@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TLS backend on POSIX: OpenSSL 3. The session talks to the socket
 // through a BIO of its own that reads only after a zero-time poll has found
 // bytes, so no handshake step or record read ever blocks.

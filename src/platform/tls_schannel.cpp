@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The TLS backend on Windows: SChannel through SSPI (secur32.dll) and the
 // certificate chain functions of crypt32.dll, so the DLL still imports only
 // Windows' own libraries. The certificate is checked by the library itself

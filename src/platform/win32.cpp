@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Win32 implementation of the platform layer. It uses only kernel32, user32
 // and WinSock 2 (ws2_32.dll), so the DLL needs nothing beside the system's
 // own libraries.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // WinSock 2 sockets (ws2_32.dll, for IPv6 and getaddrinfo) behind the
 // platform's socket interface. Error numbers are WinSock's own, the same
 // numbers WinSock 1.1 has, so nothing needs mapping here.

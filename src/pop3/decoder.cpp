@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The download's sink: the message file, the attachment files and the raw
 // copy. Every file of a download is new: an existing name is never
 // overwritten (a second "a.txt" becomes "a (2).txt"), a symbolic link is

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The download side of the incoming-message decoder: the MIME walker of
 // codec/mime.h fed with the lines of a RETR response, and the one sink that
 // writes what it finds: the readable message file, one file per saved part

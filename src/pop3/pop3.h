@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // The POP3 client (RFC 1939): state numbers shared by the mailbox calls and
 // their driver states.
 #pragma once

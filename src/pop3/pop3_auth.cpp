@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The POP3 login the application asked for (AuthMethod): PLAIN and XOAUTH2
 // through the SASL AUTH command with an initial response (RFC 5034), once
 // CAPA has shown the server offers the mechanism (RFC 2449); LOGIN is

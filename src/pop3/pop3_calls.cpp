@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The POP3 exports: login and the mailbox calls. Each checks its arguments,
 // stores them in the channel's record and starts its first driver state.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // POP3 driver states (RFC 1939): login with USER/PASS or APOP, the mailbox
 // commands, and the line loops of RETR, TOP and UIDL.
 #include <cstdio>

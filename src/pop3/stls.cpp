@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // STLS (RFC 2595 section 4): asked for after the greeting when the channel
 // requires TLS; the login follows the handshake.
 #include "codec/text.h"

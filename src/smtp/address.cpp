@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Address checks: the offline form check vokVerifyFormat, the light check
 // the SMTP calls apply to senders and recipient lists, and VRFY (RFC 5321
 // section 3.5) through vokVerifyUser.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The AUTH mechanism the application asked for (AuthMethod), and XOAUTH2:
 // the bearer token as the AUTH command's initial response (RFC 4954
 // section 4); a refusal comes as a 334 challenge carrying an error, which is

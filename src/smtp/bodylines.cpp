@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Date header line and the body reader that turns a message body, held
 // in memory or in a file, into lines ready to go out after DATA.
 #include "smtp/bodylines.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Body lines of outgoing messages and the Date header line.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sending a message: the envelope (MAIL FROM, RCPT TO, DATA), the header
 // lines, the MIME parts (RFC 2045/2046; multipart/related per RFC 2387 for
 // HTML with inline images; an HTML body with its plain-text alternative as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line writer of message data and the text of header fields.
 #include "smtp/header_text.h"
 

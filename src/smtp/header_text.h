@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Message data lines and the text of header fields: the line writer every
 // part of a message goes through, RFC 2047 encoded words, RFC 2231
 // parameter values, and folding at 78 characters (RFC 5322 section 2.2.3).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MD5 as RFC 1321 defines it, HMAC-MD5 after RFC 2104, and the two login
 // answers built on them.
 #include "smtp/md5.h"

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // MD5 (RFC 1321), HMAC-MD5 (RFC 2104) and the two challenge-response answers
 // built on them: AUTH CRAM-MD5 (RFC 2195) and POP3 APOP (RFC 1939).
 #pragma once

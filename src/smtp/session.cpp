@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening an SMTP session: greeting, HELO or EHLO, and the AUTH exchanges
 // CRAM-MD5 (RFC 2195), LOGIN and PLAIN (RFC 4616) of the ESMTP AUTH
 // extension (RFC 4954).

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // Shared pieces of the SMTP client: address checks, the line writer, and the
 // steps of the SMTP states (collected into one table in smtp_states.cpp).
 #pragma once

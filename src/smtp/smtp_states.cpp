@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SMTP states: one step each, looked up by the driver. The numbers
 // appear in the log and in vokDriver's results.
 #include "engine/engine.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // STARTTLS (RFC 3207): asked for after EHLO when the channel requires TLS;
 // after the handshake the session starts over with EHLO.
 #include "codec/text.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The POP3 client against a real server: Dovecot, started in the foreground
 // on 127.0.0.1 with a private configuration and mailbox
 // (servers/dovecot.sh). Login by USER/PASS and APOP, STAT, LIST,

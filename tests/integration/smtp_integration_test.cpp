@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The SMTP client against a real server: Debian's python3-aiosmtpd, started
 // by the test on 127.0.0.1 and stopped by its process id. Each AUTH
 // mechanism sends a message with a 5 MB attachment, an inline image and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TLS against scripted loopback servers (tests/servers/tls_script.py, Python's
 // ssl) with certificates made at test time by the openssl command
 // (tests/servers/tls_certs.sh). Each case is one connection: the server's

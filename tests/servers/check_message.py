@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """Checks a message the SMTP server filed against what the client sent.
 
 The message is parsed with Python's email package (policy=default): its

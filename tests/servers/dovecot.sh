@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A private POP3 server for the integration tests: Dovecot in the
 # foreground on 127.0.0.1, with its configuration, sockets, state, log and
 # one mailbox (user ann, password secret, Maildir) all inside one folder.

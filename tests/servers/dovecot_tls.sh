@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Dovecot of dovecot.sh with TLS required: STLS on its POP3 port (RFC 2595),
 # no login before it, the given certificate (PEM files):
 #

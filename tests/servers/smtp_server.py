@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """A real SMTP server for the integration tests (Debian's python3-aiosmtpd).
 
 Listens on 127.0.0.1 on a free port and requires AUTH, offered without TLS:

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """TLS for the aiosmtpd test server (smtp_server.py): the options and what
 they turn into. --tls starttls: STARTTLS offered and required before any
 other command but EHLO, NOOP and QUIT (RFC 3207); --tls implicit: TLS from

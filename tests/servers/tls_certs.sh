@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Makes the certificates of the TLS tests in the given folder with the
 # openssl command: a private CA (ca.pem) and, signed by it, a good server
 # certificate for localhost, 127.0.0.1 and ::1 (good.pem / good.key), an

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 """A scripted SMTP or POP3 server with TLS (Python's ssl) for the TLS tests.
 
 Binds 127.0.0.1 (or ::1 with --ipv6) on port 0, writes the port it got to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Decodes one message file the way a download does, into a folder:
 //   vok_mime_decode MESSAGE FOLDER
 // The message file goes to FOLDER/mail.txt, the attachments beside it. Used

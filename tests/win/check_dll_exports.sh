@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # VOK32.dll must export exactly the names of the module definition, plain
 # (no leading underscore, no @N), and must import nothing but system DLLs:
 # WinSock 2 from WS2_32.dll (never WSOCK32.dll), SChannel from SECUR32/CRYPT32, and no compiler runtime.

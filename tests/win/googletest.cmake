@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # GoogleTest for cross builds, made from the sources of Debian's googletest
 # package with the cross compiler. Provides GTest::gtest and
 # GTest::gtest_main like find_package(GTest) does on the build machine.

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Links VOK32.dll through its import library, as a C or C++ application
  * does: the calls are declared by vok32.h (stdcall on 32-bit Windows) and

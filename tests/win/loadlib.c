@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * Binds to VOK32.dll the way programs in other languages do: LoadLibraryA,
  * then GetProcAddress with each plain export name, then calls through

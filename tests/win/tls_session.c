@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * One TLS session of VOK32.dll, for the Wine check of the SChannel backend
  * (tls_wine.sh starts the servers on the Linux side):

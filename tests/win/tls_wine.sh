@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # VOK32.dll's TLS (SChannel) under Wine against the scripted TLS servers of
 # the Linux side (tests/servers/tls_script.py) with certificates made for the
 # run: STARTTLS and implicit TLS for SMTP and POP3 with the test CA as

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a Windows program under Wine in a private prefix:
 #
 #     wine-run.sh win32|win64 PREFIX PROGRAM.exe [ARGS...]

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 // vokmail: the command-line mail client built on the public VOK32 interface.
 // Pieces shared by the subcommands: exit codes, the option parser, address
 // lists, the library session with its driver loop, and error reporting.

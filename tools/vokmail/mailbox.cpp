@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokmail list, top and fetch: reading a POP3 mailbox.
 #include <cstdio>
 #include <filesystem>
@@ -52,7 +53,7 @@ Login ReadLogin(const ParsedArgs& args) {
 
 int MessageCount(Session& session) {
     session.Must(vokGetEmailCount(kChannel), "counting the messages");
-    return vokStatistics(kChannel, 17);
+    return vokStatistics(kChannel, VOK_STAT_MESSAGE_COUNT);
 }
 
 // A message number from the command line, checked against the mailbox: the
@@ -69,7 +70,7 @@ int CheckedNumber(const std::string& text, int count) {
 
 int MessageSize(Session& session, int number) {
     session.Must(vokGetEmailSize(kChannel, number), "asking for the message size");
-    return vokStatistics(kChannel, 18);
+    return vokStatistics(kChannel, VOK_STAT_MESSAGE_SIZE);
 }
 
 // The unique id of one message: the third word of "+OK n id".
@@ -109,9 +110,9 @@ std::string SecondLineOn(const std::string& text) {
 void DeleteMessage(Session& session, int number) {
     session.Must(vokDeleteEmail(kChannel, number), "deleting the message");
     // DELE answered "-ERR" is no failure to the library; the reply tells.
-    if (vokStatistics(kChannel, 3) != 100) {
+    if (vokStatistics(kChannel, VOK_STAT_REPLY_CODE) != 100) {
         char reply[200] = "";
-        vokDebug(kChannel, 23, reply, sizeof reply);
+        vokDebug(kChannel, VOK_DEBUG_LAST_REPLY, reply, sizeof reply);
         throw Failure("the server did not delete message " + std::to_string(number) + ": " +
                       PlainLines(reply));
     }
@@ -154,9 +155,10 @@ int RunTop(const ParsedArgs& args) {
     int number = CheckedNumber(args.positional[0], MessageCount(session));
     // A null buffer makes the library keep the lines in a buffer of its own.
     session.Must(vokGetEmailLines(kChannel, number, lines, nullptr, limit), "reading the message");
-    int have = vokStatistics(kChannel, 19);
+    int have = vokStatistics(kChannel, VOK_STAT_BUFFER_LENGTH);
     std::vector<char> text(static_cast<size_t>(limit) + 3);
-    int n = vokDebug(kChannel, 40, text.data(), static_cast<int>(text.size()));
+    int n =
+        vokDebug(kChannel, VOK_DEBUG_MESSAGE_BUFFER, text.data(), static_cast<int>(text.size()));
     if (n < 0) throw Failure(DescribeFailure("reading the library buffer", n));
     std::string lines_text(text.data(), static_cast<size_t>(n));
     std::fputs(PlainLines(SecondLineOn(lines_text)).c_str(), stdout);
@@ -206,7 +208,8 @@ int RunFetch(const ParsedArgs& args) {
             vokGetEmailFile(kChannel, number, name.c_str(), dir.c_str(), attachDir.c_str()),
             "downloading the message", "fetching", size);
         std::string names(1100, '\0');
-        int n = vokDebug(kChannel, 29, &names[0], static_cast<int>(names.size()));
+        int n =
+            vokDebug(kChannel, VOK_DEBUG_SAVED_NAMES, &names[0], static_cast<int>(names.size()));
         names.resize(n > 0 ? static_cast<size_t>(n) : 0);
         std::printf("Message %d (%d bytes) saved to %s\n", number, size,
                     (fs::path(dir) / name).string().c_str());

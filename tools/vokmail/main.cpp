@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokmail: send mail over SMTP and read a POP3 mailbox from the command line.
 #include <cstdio>
 #include <exception>
@@ -47,7 +48,7 @@ const char kCommonHelp[] =
     "\n"
     "Common options:\n"
     "  --log FILE          write the library's trace of the session (all traffic,\n"
-    "                      passwords included) to FILE\n"
+    "                      passwords masked) to FILE\n"
     "  --timeout SECONDS   give up after this long in all (default 300)\n"
     "  --quiet             no progress display and no summary line\n"
     "  -h, --help          this help\n";
@@ -212,8 +213,8 @@ int PrintVersion() {
         std::fprintf(stderr, "vokmail: cannot start the mail library\n");
         return kExitFailure;
     }
-    int version = vokStatistics(kChannel, 16);
-    int build = vokStatistics(kChannel, 26);
+    int version = vokStatistics(kChannel, VOK_STAT_VERSION);
+    int build = vokStatistics(kChannel, VOK_STAT_BUILD);
     vokRelease();
     std::printf("vokmail %d.%d.%d build %d\n", (version >> 8) & 0xf, (version >> 4) & 0xf,
                 version & 0xf, build);

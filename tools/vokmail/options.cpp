@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command-line parsing and the address lists of vokmail.
 #include <cerrno>
 #include <cstdlib>

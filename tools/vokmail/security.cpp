@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokmail's secure connections: --tls, --ca-file, --insecure, --auth and
 // --oauth2-token-env, turned into the library's TLS and AUTH settings, and
 // the connect that may fall back to a clear session on a loopback server.

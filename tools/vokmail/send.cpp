@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokmail send: one message over SMTP, with an optional HTML body and plain
 // alternative, attachments and AUTH.
 #include <cstdio>
@@ -187,7 +188,7 @@ int RunSend(const ParsedArgs& args) {
                               OrNull(message), OrNull(attachments.list)),
                  "sending the message", "sending", total);
     double seconds = session.Elapsed();
-    int64_t wire = vokStatistics(kChannel, 15);
+    int64_t wire = vokStatistics(kChannel, VOK_STAT_BYTES_SENT);
     session.Close();
     if (!session.quiet()) {
         int recipients = CountItems(to) + CountItems(cc) + CountItems(bcc);

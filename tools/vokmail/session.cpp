@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library session of one vokmail run: attach, log, the driver loop with
 // its progress display and wall-clock limit, error texts.
 #include <cstdio>
@@ -115,7 +116,7 @@ std::string ErrorText(int code) {
 
 std::string DescribeFailure(const std::string& what, int code) {
     std::string text = what + " failed: " + std::to_string(code) + " " + ErrorText(code);
-    int sockCode = vokStatistics(kChannel, 4);
+    int sockCode = vokStatistics(kChannel, VOK_STAT_SOCK_CODE);
     if (sockCode < 0 && sockCode != code)
         text += "\n    socket error " + std::to_string(sockCode) + ": " + ErrorText(sockCode);
     return text;
@@ -158,18 +159,18 @@ int Session::Run(int startResult, const char* label, int64_t totalBytes) {
     int idle = 0;
     for (;;) {
         int rc = vokDriver(kChannel);
-        int64_t bytes =
-            static_cast<int64_t>(vokStatistics(kChannel, 12)) + vokStatistics(kChannel, 15);
+        int64_t bytes = static_cast<int64_t>(vokStatistics(kChannel, VOK_STAT_BYTES_READ)) +
+                        vokStatistics(kChannel, VOK_STAT_BYTES_SENT);
         if (rc <= 0) {
-            progress.Finish(rc == 0 ? totalBytes : vokStatistics(kChannel, 12));
+            progress.Finish(rc == 0 ? totalBytes : vokStatistics(kChannel, VOK_STAT_BYTES_READ));
             if (rc < 0) open_ = false;  // the library has closed the connection
             return rc;
         }
-        progress.Update(vokStatistics(kChannel, 12));
+        progress.Update(vokStatistics(kChannel, VOK_STAT_BYTES_READ));
         if (Clock::now() > deadline_) {
             vokAbort(kChannel);
             open_ = false;
-            progress.Finish(vokStatistics(kChannel, 12));
+            progress.Finish(vokStatistics(kChannel, VOK_STAT_BYTES_READ));
             throw Failure("gave up after " + std::to_string(timeoutSeconds_) +
                           " s (raise the limit with --timeout)");
         }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The terminal: is there one, and a password prompt without echo. The only
 // file of vokmail that calls the operating system directly.
 #include <cstdio>

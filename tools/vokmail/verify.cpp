@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vokmail verify: the form of addresses offline, or VRFY against a server.
 #include <cstdio>
 #include <string>
@@ -12,7 +13,7 @@ namespace {
 
 std::string LastReplyLine() {
     char reply[200] = "";
-    int n = vokDebug(kChannel, 23, reply, sizeof reply);
+    int n = vokDebug(kChannel, VOK_DEBUG_LAST_REPLY, reply, sizeof reply);
     std::string line(reply, n > 0 ? static_cast<size_t>(n) : 0);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     return line;
@@ -56,7 +57,7 @@ int VerifyOnServer(Session& session, const ParsedArgs& args,
     for (const std::string& item : items) {
         // One VRFY per call, so that each answer is read on its own.
         session.Must(vokVerifyUser(kChannel, item.c_str()), "verifying");
-        bool known = vokStatistics(kChannel, 24) == 1;
+        bool known = vokStatistics(kChannel, VOK_STAT_VERIFY_RESULT) == 1;
         unknown += known ? 0 : 1;
         std::printf("%-9s%s: %s\n", known ? "known" : "unknown", item.c_str(),
                     LastReplyLine().c_str());

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The loopback mail servers of the integration tests, for Python tests.
 
 Starts the suite's own rigs from tests/servers: the aiosmtpd server

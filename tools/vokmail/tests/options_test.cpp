@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command-line parser and the address lists of vokmail.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Command-line tests of vokmail: exit statuses, messages, offline checks and
 failures against loopback sockets. Run by CTest:
 

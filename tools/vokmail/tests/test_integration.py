@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """vokmail against real servers on 127.0.0.1: a message with an HTML body, a
 plain alternative and attachments goes out through aiosmtpd, is checked
 there, is delivered into Dovecot's Maildir and read back over POP3 (list,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """vokmail's --tls, --ca-file, --insecure, --auth, --oauth2-token-env and
 [IPv6]:PORT against the suite's scripted TLS servers
 (tests/servers/tls_script.py). Run by CTest:
