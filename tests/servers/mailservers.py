@@ -147,7 +147,11 @@ def _spawn(dir, args, output):
 
 
 def _kill(process):
-    process.kill()
+    # The whole session: timeout(1) does not pass SIGKILL on to Dovecot.
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
     process.wait(10)
 
 
@@ -257,9 +261,11 @@ def stop(dir):
         pid = int(_read(os.path.join(dir, "pid")))
     except ValueError:
         return
-    for sig, limit in ((signal.SIGTERM, 10.0), (signal.SIGKILL, 5.0)):
+    # SIGTERM to the server (timeout(1) passes it on to Dovecot), and should
+    # that not end it, SIGKILL to its whole session.
+    for kill, sig, limit in ((os.kill, signal.SIGTERM, 10.0), (os.killpg, signal.SIGKILL, 5.0)):
         try:
-            os.kill(pid, sig)
+            kill(pid, sig)
         except ProcessLookupError:
             return
         deadline = time.monotonic() + limit
