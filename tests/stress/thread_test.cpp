@@ -6,12 +6,9 @@
 // and each downloaded file is its message byte for byte. Two ways of running
 // the channels: 8 threads with 16 channels each (AutoCall 1, the calls run
 // the driver themselves), and one thread driving 128 channels through
-// vokDriver (AutoCall 0). Then the races of attach, release and abort with
-// calls under way on other threads.
-#include <atomic>
+// vokDriver (AutoCall 0).
 #include <chrono>
 #include <cstdio>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -208,81 +205,5 @@ TEST_F(Threads, OneThreadDrivesAllChannels) {
     }
     for (auto& rig : rigs) rig->Check();
 }
-
-// --- Races with calls on other threads ------------------------------------------
-
-TEST(Races, OfTwoAttachesAtOnceOneWins) {
-    for (int round = 0; round < 20; ++round) {
-        std::atomic<bool> go{false};
-        int got[2] = {0, 0};
-        auto attach = [&](int i) {
-            while (!go) std::this_thread::yield();
-            got[i] = vokAttach(8);
-        };
-        std::thread a(attach, 0), b(attach, 1);
-        go = true;
-        a.join();
-        b.join();
-        EXPECT_EQ((got[0] == 1) + (got[1] == 1), 1) << got[0] << " " << got[1];
-        EXPECT_EQ(vokRelease(), 1);
-    }
-}
-
-// A call waits for a server that has gone quiet; another thread releases
-// the library or aborts the channel. The call returns a failure, and nothing
-// is freed under it.
-struct Interruption {
-    const char* name;
-    bool release;  // else vokAbort(0)
-    bool send;     // else vokPop3Connect
-};
-
-class Interrupted : public ::testing::TestWithParam<Interruption> {};
-
-TEST_P(Interrupted, CallReturnsAFailure) {
-    const Interruption& c = GetParam();
-    vok::Settings saved = vok::LibrarySettings;
-    vok::LibrarySettings.MinResponseWait = 1;
-    vok::LibrarySettings.MaxResponseWait = 30000;
-    vok::LibrarySettings.ReadWait = 30000;
-    ASSERT_EQ(vokAttach(1), 1);
-    ScriptServer srv;
-    std::atomic<bool> waiting{false};
-    if (c.send) {
-        srv.Send("220 ready\r\n").ReadLine().Send("250 hello\r\n");
-        srv.ReadLine().Send("250 ok\r\n").ReadLine().Send("250 ok\r\n");
-        srv.ReadLine().Send("354 go ahead\r\n").ReadUntil("\r\n.\r\n");
-    }
-    srv.Do([&] { waiting = true; }).Stall(20000);
-    srv.Start();
-    vokIntegerParam(0, c.send ? VOK_SMTP_PORT : VOK_POP3_PORT, srv.Port());
-    if (c.send) {
-        ASSERT_EQ(vokSmtpConnect(0, "127.0.0.1", "<ann@example.com>", nullptr), 0);
-    }
-    int rc = 1;
-    std::thread caller([&] {
-        rc = c.send ? vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, "s", "body", nullptr)
-                    : vokPop3Connect(0, "127.0.0.1", "ann", "secret");
-    });
-    for (int i = 0; i < 1000 && !waiting; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // into its wait
-    if (c.release)
-        EXPECT_EQ(vokRelease(), 1);
-    else
-        vokAbort(0);
-    caller.join();
-    EXPECT_LT(rc, 0);
-    vokRelease();
-    vok::LibrarySettings = saved;
-}
-
-INSTANTIATE_TEST_SUITE_P(Races, Interrupted,
-                         ::testing::Values(Interruption{"ReleaseDuringLogin", true, false},
-                                           Interruption{"ReleaseDuringSend", true, true},
-                                           Interruption{"AbortDuringSend", false, true}),
-                         [](const ::testing::TestParamInfo<Interruption>& info) {
-                             return std::string(info.param.name);
-                         });
 
 }  // namespace
