@@ -26,44 +26,31 @@ cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target vokmail >/de
 vokmail=$build/tools/vokmail/vokmail
 
 # --- Servers --------------------------------------------------------------------
+# SMTP: aiosmtpd, asking for a login, filing each message it accepts as
+# <n>.eml. POP3: a private Dovecot serving one Maildir mailbox. Both know one
+# account: ann, password secret (tests/servers/mailservers.py, as in the tests).
+launcher=$root/tests/servers/mailservers.py
 work=$(mktemp -d "${TMPDIR:-/tmp}/vokmail-demo.XXXXXX")
+smtp=$work/smtp
 # Dovecot's own processes read their folder: one of its own, not inside $work.
 pop3=$(mktemp -d "${TMPDIR:-/tmp}/vokmail-demo-pop3.XXXXXX")
-smtp_pid=""
 cleanup() {
-  [ -z "$smtp_pid" ] || kill "$smtp_pid" 2>/dev/null || true
-  $SUDO bash "$root/tests/servers/dovecot.sh" stop "$pop3" 2>/dev/null || true
+  /usr/bin/python3 "$launcher" stop "$smtp" 2>/dev/null || true
+  $SUDO /usr/bin/python3 "$launcher" stop "$pop3" 2>/dev/null || true
   $SUDO rm -rf "$work" "$pop3"
 }
 trap cleanup EXIT
-
-wait_for() {  # file: its content once it is there (at most 20 s)
-  for _ in $(seq 1 200); do
-    [ -s "$1" ] && { cat "$1"; return 0; }
-    sleep 0.1
-  done
-  echo "demo: no $1" >&2
-  return 1
-}
 
 # A private CA and a server certificate for localhost, 127.0.0.1 and ::1
 # (made with the openssl command); vokmail trusts the CA through --ca-file.
 bash "$root/tests/servers/tls_certs.sh" "$work/certs"
 ca=$work/certs/ca.pem
+tls=(--tls-cert "$work/certs/good.pem" --tls-key "$work/certs/good.key")
 
-# SMTP: aiosmtpd on a free port, requiring STARTTLS and then a login, filing
-# each message it accepts as <n>.eml. POP3: a private Dovecot serving one
-# Maildir mailbox, requiring STLS. Both know one account: ann, password secret.
-mkdir -p "$work/smtp"
-/usr/bin/python3 "$root/tests/servers/smtp_server.py" --folder "$work/smtp" \
-  --port-file "$work/smtp.port" --pid-file "$work/smtp.pid" --user ann --password secret \
-  --tls starttls --tls-cert "$work/certs/good.pem" --tls-key "$work/certs/good.key" \
-  --lifetime 600 2>"$work/smtp.log" &
-smtp_pid=$!
-smtp_port=$(wait_for "$work/smtp.port")
-$SUDO bash "$root/tests/servers/dovecot_tls.sh" start "$pop3" "$work/certs/good.pem" \
-  "$work/certs/good.key"
-pop3_port=$(cat "$pop3/port")
+# SMTP requires STARTTLS and then a login; POP3 requires STLS.
+mkdir -p "$smtp"
+smtp_port=$(/usr/bin/python3 "$launcher" smtp "$smtp" --lifetime 600 "${tls[@]}")
+pop3_port=$($SUDO /usr/bin/python3 "$launcher" pop3 "$pop3" --lifetime 600 "${tls[@]}")
 echo "== SMTP server on localhost:$smtp_port (STARTTLS required), POP3 server on localhost:$pop3_port (STLS required)"
 
 # --- What to send ---------------------------------------------------------------
@@ -88,9 +75,9 @@ echo "      --attach chart.bin --attach 'figures.csv|sales.csv'"
   --alt-text "Monthly report: the figures and the chart are attached." \
   --attach "$work/chart.bin" --attach "$work/figures.csv|sales.csv"
 
-# The SMTP server has filed the message; deliver it into Ann's Maildir.
-wait_for "$work/smtp/1.json" >/dev/null
-$SUDO bash "$root/tests/servers/dovecot.sh" deliver "$pop3" "$work/smtp/1.eml"
+# The SMTP server has filed the message (its reply came after that); deliver
+# it into Ann's Maildir.
+$SUDO /usr/bin/python3 "$launcher" deliver "$pop3" "$smtp/mail/1.eml"
 
 echo
 echo "\$ vokmail list --server localhost:$pop3_port --ca-file ca.pem --user ann"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The POP3 client against a real server: Dovecot, started in the foreground
 // on 127.0.0.1 with a private configuration and mailbox
-// (servers/dovecot.sh). Login by USER/PASS and APOP, STAT, LIST,
+// (mail_server.h). Login by USER/PASS and APOP, STAT, LIST,
 // UIDL, TOP, RETR with attachments saved byte for byte, raw download, and
 // DELE taking effect at QUIT.
 //
@@ -13,24 +13,20 @@
 #include <iostream>
 #include <string>
 
+#include "mail_server.h"
 #include "platform/platform.h"
 #include "pop3_wire.h"
 
 using vok_test::Base64Lines;
 using vok_test::Binary;
 using vok_test::Contains;
+using vok_test::MailServer;
 using vok_test::ReadFile;
 using vok_test::Stuffed;
 using vok_test::TempDir;
 using vok_test::WriteFile;
 
 namespace {
-
-const std::string kScript = std::string(VOK_TEST_SERVERS) + "/dovecot.sh";
-
-std::string ServerCommand(const std::string& args) {
-    return "bash '" + kScript + "' " + args;
-}
 
 // The messages of the mailbox, in delivery order.
 std::string PlainMessage() {
@@ -82,30 +78,17 @@ std::string MultipartMessage() {
 
 class Dovecot : public ::testing::Test {
   protected:
-    static TempDir* server_;
-    static int port_;
-    static std::string failure_;
+    static MailServer* server_;
 
     static void SetUpTestSuite() {
         const char* skip = std::getenv("VOK_SKIP_INTEGRATION");
         if (skip && std::string(skip) == "1") return;
-        server_ = new TempDir();
-        std::filesystem::create_directory(server_->file("mail"));
-        WriteFile(server_->file("mail/1"), PlainMessage());
-        WriteFile(server_->file("mail/2"), MultipartMessage());
-        std::string cmd = ServerCommand("start '" + server_->path() + "'");
-        if (std::system(cmd.c_str()) != 0) {
-            failure_ = "cannot start Dovecot: " + cmd + "\n" +
-                       ReadFile(server_->file("dovecot.out")) +
-                       ReadFile(server_->file("dovecot.log"));
-            return;
-        }
-        port_ = std::atoi(ReadFile(server_->file("port")).c_str());
+        server_ = new MailServer("pop3");
+        server_->Put("1", PlainMessage());
+        server_->Put("2", MultipartMessage());
+        server_->Start();
     }
     static void TearDownTestSuite() {
-        if (!server_) return;
-        std::string cmd = ServerCommand("stop '" + server_->path() + "'");
-        if (std::system(cmd.c_str()) != 0) ADD_FAILURE() << "cannot stop Dovecot";
         delete server_;
         server_ = nullptr;
     }
@@ -115,7 +98,7 @@ class Dovecot : public ::testing::Test {
 
     void SetUp() override {
         if (!server_) GTEST_SKIP() << "VOK_SKIP_INTEGRATION=1";
-        ASSERT_GT(port_, 0) << failure_;
+        ASSERT_GT(server_->Port(), 0) << server_->Failure();
         saved = vok::LibrarySettings;
         vok::LibrarySettings.MinResponseWait = 1;
         vok::LibrarySettings.MaxResponseWait = 10000;
@@ -136,9 +119,12 @@ class Dovecot : public ::testing::Test {
     }
 
     int Login(bool apop = false, const char* password = "secret") {
-        vokIntegerParam(0, VOK_POP3_PORT, port_);
+        vokIntegerParam(0, VOK_POP3_PORT, server_->Port());
         vokIntegerParam(0, VOK_USE_APOP, apop ? 1 : 0);
-        return vokPop3Connect(0, "127.0.0.1", "ann", password);
+        int rc = vokPop3Connect(0, "127.0.0.1", "ann", password);
+        EXPECT_TRUE(Contains(ReadFile(dir.file("chan0.log")), server_->Token()))
+            << "not greeted by our own server";
+        return rc;
     }
     std::string Uid(int message) {
         char buf[200];
@@ -147,9 +133,7 @@ class Dovecot : public ::testing::Test {
     }
 };
 
-TempDir* Dovecot::server_ = nullptr;
-int Dovecot::port_ = 0;
-std::string Dovecot::failure_;
+MailServer* Dovecot::server_ = nullptr;
 
 TEST_F(Dovecot, MailboxCommandsAfterUserPass) {
     ASSERT_EQ(Login(), 0);
@@ -231,8 +215,7 @@ TEST_F(Dovecot, DeleteTakesEffectAtQuit) {
     // Mail delivered now is seen at the next login.
     std::string extra = dir.file("extra.eml");
     WriteFile(extra, "From: c@example.net\r\nSubject: delete me\r\n\r\nbody\r\n");
-    ASSERT_EQ(
-        std::system(ServerCommand("deliver '" + server_->path() + "' '" + extra + "'").c_str()), 0);
+    ASSERT_TRUE(server_->Deliver(extra));
     ASSERT_EQ(Login(), 0);
     ASSERT_EQ(vokGetEmailCount(0), before + 1);
     std::string uid = Uid(before + 1);

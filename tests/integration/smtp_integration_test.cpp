@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The SMTP client against a real server: Debian's python3-aiosmtpd, started
-// by the test on 127.0.0.1 and stopped by its process id. Each AUTH
+// The SMTP client against a real server: Debian's python3-aiosmtpd on
+// 127.0.0.1 (mail_server.h). Each AUTH
 // mechanism sends a message with a 5 MB attachment, an inline image and a
 // quoted-printable body; what the server filed is then parsed by Python's
 // email package and compared with what was sent.
@@ -14,9 +14,10 @@
 
 #include "frame/settings.h"
 #include "helpers.h"
-#include "platform/platform.h"
+#include "mail_server.h"
 #include "vok32.h"
 
+using vok_test::MailServer;
 using vok_test::ReadFile;
 using vok_test::TempDir;
 using vok_test::WriteFile;
@@ -24,7 +25,6 @@ using vok_test::WriteFile;
 namespace {
 
 const char kPython[] = "/usr/bin/python3";
-const char kServers[] = VOK_TEST_SERVERS;  // tests/servers
 const char kUser[] = "vok-user";
 const char kPassword[] = "s3cret-pass";
 
@@ -35,46 +35,6 @@ std::string Quote(const std::string& s) {
 int Shell(const std::string& command) {
     return std::system(command.c_str());
 }
-
-// Waits (bounded) until a file has content.
-std::string AwaitFile(const std::string& path, uint32_t ms) {
-    uint32_t start = vok::plat::TickCount();
-    for (;;) {
-        std::string text = ReadFile(path);
-        if (!text.empty() || vok::plat::TickCount() - start > ms) return text;
-        vok::plat::SleepMs(20);
-    }
-}
-
-// One server process, offering one mechanism.
-class SmtpServer {
-  public:
-    SmtpServer(const TempDir& dir, const std::string& mechanism)
-        : folder_(dir.file("mail")), log_(dir.file("server.log")) {
-        Shell("mkdir -p " + Quote(folder_));
-        std::string portFile = dir.file("port"), pidFile = dir.file("pid");
-        Shell(std::string(kPython) + " " + Quote(std::string(kServers) + "/smtp_server.py") +
-              " --folder " + Quote(folder_) + " --port-file " + Quote(portFile) + " --pid-file " +
-              Quote(pidFile) + " --user " + kUser + " --password " + kPassword + " --only " +
-              mechanism + " --lifetime 240 > " + Quote(log_) + " 2>&1 &");
-        std::string port = AwaitFile(portFile, 15000);
-        pid_ = ReadFile(pidFile);
-        port_ = static_cast<uint16_t>(std::atoi(port.c_str()));
-    }
-    ~SmtpServer() {
-        if (pid_.empty()) return;
-        Shell("kill " + pid_ + " 2>/dev/null");
-        for (int i = 0; i < 250 && Shell("kill -0 " + pid_ + " 2>/dev/null") == 0; ++i)
-            vok::plat::SleepMs(20);
-    }
-    uint16_t Port() const { return port_; }
-    const std::string& Folder() const { return folder_; }
-    std::string Log() const { return ReadFile(log_); }
-
-  private:
-    std::string folder_, log_, pid_;
-    uint16_t port_ = 0;
-};
 
 std::string Bytes(size_t n, uint32_t seed) {
     std::mt19937 gen(seed);
@@ -106,13 +66,12 @@ class SmtpIntegration : public ::testing::TestWithParam<const char*> {
     }
 
     // Runs the checker on message n; its findings become the failure text.
-    void Check(const SmtpServer& srv, int n, const std::string& args) {
-        std::string base = srv.Folder() + "/" + std::to_string(n);
+    void Check(const MailServer& srv, int n, const std::string& args) {
+        std::string base = srv.Mail() + "/" + std::to_string(n);
         std::string out = dir.file("check.out");
-        int rc =
-            Shell(std::string(kPython) + " " + Quote(std::string(kServers) + "/check_message.py") +
-                  " --eml " + Quote(base + ".eml") + " --meta " + Quote(base + ".json") + " " +
-                  args + " > " + Quote(out) + " 2>&1");
+        int rc = Shell(std::string(kPython) + " " + Quote(VOK_TEST_SERVERS "/check_message.py") +
+                       " --eml " + Quote(base + ".eml") + " --meta " + Quote(base + ".json") + " " +
+                       args + " > " + Quote(out) + " 2>&1");
         EXPECT_EQ(rc, 0) << "message " << n << ":\n"
                          << ReadFile(out) << ReadFile(base + ".eml").substr(0, 4000);
     }
@@ -120,8 +79,10 @@ class SmtpIntegration : public ::testing::TestWithParam<const char*> {
 
 TEST_P(SmtpIntegration, MessagesRoundTrip) {
     const std::string mechanism = GetParam();
-    SmtpServer srv(dir, mechanism);
-    ASSERT_NE(srv.Port(), 0) << srv.Log();
+    MailServer srv("smtp");
+    ASSERT_TRUE(srv.Start(std::string("--user ") + kUser + " --password " + kPassword + " --only " +
+                          mechanism + " --lifetime 240"))
+        << srv.Failure();
 
     const std::string body =
         "Gr\xfc\xdf"
@@ -141,6 +102,8 @@ TEST_P(SmtpIntegration, MessagesRoundTrip) {
     vokIntegerParam(0, VOK_BODY_FORMAT, 4);  // quoted-printable, iso-8859-1
     ASSERT_EQ(vokSmtpConnect(0, "127.0.0.1", "Ann Example <ann@example.com>", nullptr), 0)
         << srv.Log();
+    ASSERT_NE(ReadFile(dir.file("client.log")).find(srv.Token()), std::string::npos)
+        << "not greeted by our own server";
     EXPECT_EQ(vokSendEmail(0, "Bob <bob@example.org>", "<carol@example.net>", "<dave@example.com>",
                            "Integration test", body.c_str(), attachments.c_str()),
               0)

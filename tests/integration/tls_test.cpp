@@ -430,7 +430,8 @@ TEST(RealServersTls, SendOverStartTlsAndImplicitThenDownloadOverStls) {
     vokClose(0);
     vokRelease();
     std::system(
-        ("bash " + Quote(kServers + "/dovecot.sh") + " stop " + Quote(pop3.path())).c_str());
+        ("/usr/bin/python3 " + Quote(kServers + "/mailservers.py") + " stop " + Quote(pop3.path()))
+            .c_str());
 }
 
 }  // namespace

@@ -2,15 +2,16 @@
 # SPDX-License-Identifier: MIT
 """A real SMTP server for the integration tests (Debian's python3-aiosmtpd).
 
-Listens on 127.0.0.1 on a free port and requires AUTH, offered without TLS:
+Listens on 127.0.0.1 on a port of the kernel's choosing and requires AUTH, offered without TLS:
 PLAIN and LOGIN are aiosmtpd's own, CRAM-MD5 (RFC 2195) is the handler's.
 One account is known. Every message is filed in the folder as <n>.eml, the
 data exactly as received (transparency dots removed), with <n>.json beside
 it: the envelope and the mechanism the client authenticated with.
 
-Once it listens it writes its port to --port-file and its process id to
---pid-file. It stops on SIGTERM or SIGINT, and by itself after --lifetime
-seconds, so that a test that dies never leaves it behind.
+Once it listens it writes its port to --port-file; its greeting ends with
+--token. It stops on SIGTERM or SIGINT, and by itself after --lifetime
+seconds, so that a test that dies never leaves it behind. Started by
+mailservers.py.
 """
 import argparse
 import asyncio
@@ -89,6 +90,7 @@ async def serve(args):
         return SMTP(
             handler,
             hostname="vok-test.local",  # never ask the resolver for our own name
+            ident="vok-test " + args.token,
             auth_required=True,
             auth_require_tls=False,
             auth_exclude_mechanism=excluded,
@@ -103,7 +105,6 @@ async def serve(args):
     for sig in (signal.SIGTERM, signal.SIGINT):
         loop.add_signal_handler(sig, stop.set)
     loop.call_later(args.lifetime, stop.set)
-    write_atomically(args.pid_file, str(os.getpid()))
     write_atomically(args.port_file, str(server.sockets[0].getsockname()[1]))
     await stop.wait()
     server.close()
@@ -114,11 +115,11 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--folder", required=True)
     parser.add_argument("--port-file", required=True)
-    parser.add_argument("--pid-file", required=True)
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--only", choices=MECHANISMS, help="offer this mechanism alone")
     parser.add_argument("--lifetime", type=float, default=300.0)
+    parser.add_argument("--token", default="", help="ends the greeting")
     smtp_tls.add_arguments(parser)
     args = parser.parse_args()
     # Deliberate here: AUTH without TLS, on the loopback interface only.

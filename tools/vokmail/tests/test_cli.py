@@ -28,11 +28,16 @@ def run(*args, env=None, stdin=subprocess.DEVNULL):
     return p.returncode, p.stdout.decode("latin-1"), p.stderr.decode("latin-1")
 
 
+_HELD = []
+
+
 def free_port():
-    """A loopback port that nothing listens on."""
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    """A loopback port that refuses connections: bound and held by this
+    process, so that no other server can take it, but never listening."""
+    s = socket.socket()
+    s.bind(("127.0.0.1", 0))
+    _HELD.append(s)
+    return s.getsockname()[1]
 
 
 class SilentServer:
