@@ -105,6 +105,8 @@ async def serve(args):
     for sig in (signal.SIGTERM, signal.SIGINT):
         loop.add_signal_handler(sig, stop.set)
     loop.call_later(args.lifetime, stop.set)
+    if args.pid_file:
+        write_atomically(args.pid_file, str(os.getpid()))
     write_atomically(args.port_file, str(server.sockets[0].getsockname()[1]))
     await stop.wait()
     server.close()
@@ -115,6 +117,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--folder", required=True)
     parser.add_argument("--port-file", required=True)
+    parser.add_argument("--pid-file", help="where to write the process id (optional)")
     parser.add_argument("--user", required=True)
     parser.add_argument("--password", required=True)
     parser.add_argument("--only", choices=MECHANISMS, help="offer this mechanism alone")
