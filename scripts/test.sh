@@ -71,7 +71,7 @@ run_windows() {
 }
 
 run_windows build-win32 mingw-i686.cmake ""
-run_windows build-win64 mingw-x86_64.cmake dll --target vok32 vok_loadlib vok_implicit vokmail
+run_windows build-win64 mingw-x86_64.cmake dll --target vok32 vok_loadlib vok_implicit vok_tls_session vokmail
 echo "== Windows part passed in $((SECONDS - win_start)) s"
 
 echo "== all suites passed"
