@@ -24,7 +24,7 @@ done
 . "$root/scripts/packages.sh"
 install_packages cmake g++ make libgtest-dev libbenchmark-dev binutils python3-aiosmtpd pkgconf \
   mono-mcs fp-compiler lintian dpkg-dev man-db zip unzip \
-  dovecot-pop3d
+  dovecot-pop3d libssl-dev openssl
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -58,7 +58,7 @@ fi
 # 64-bit prefix.
 echo "== Windows: VOK32.dll with mingw-w64, tests under Wine"
 win_start=$SECONDS
-install_packages mingw-w64 googletest wine wine64 wine32:i386
+install_packages mingw-w64 googletest wine wine64 wine32:i386 libgnutls30:i386
 
 run_windows() {
   local dir=$1 toolchain=$2 label=$3; shift 3
