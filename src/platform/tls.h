@@ -79,4 +79,16 @@ int TlsDescribe(const TlsSession* s, char* buffer, int size);
 // The server certificate's subject, one line ("CN=localhost, O=...").
 int TlsPeerSubject(const TlsSession* s, char* buffer, int size);
 
+// Copies a backend's failure text into a caller's reason buffer of `size`
+// bytes, cut to fit and always terminated; harmless with no buffer.
+inline void CopyReason(char* reason, int size, const char* text) {
+    if (!reason || size < 1) return;
+    int n = 0;
+    while (n < size - 1 && text && text[n]) {
+        reason[n] = text[n];
+        ++n;
+    }
+    reason[n] = '\0';
+}
+
 }  // namespace vok::plat

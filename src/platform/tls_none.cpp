@@ -6,18 +6,6 @@
 
 namespace vok::plat {
 
-namespace {
-void CopyReason(char* reason, int size, const char* text) {
-    if (!reason || size < 1) return;
-    int n = 0;
-    while (n < size - 1 && text[n]) {
-        reason[n] = text[n];
-        ++n;
-    }
-    reason[n] = '\0';
-}
-}  // namespace
-
 bool TlsAvailable() {
     return false;
 }

@@ -23,16 +23,6 @@ struct TlsSession {
 
 namespace {
 
-void CopyReason(char* reason, int size, const char* text) {
-    if (!reason || size < 1) return;
-    int n = 0;
-    while (n < size - 1 && text && text[n]) {
-        reason[n] = text[n];
-        ++n;
-    }
-    reason[n] = '\0';
-}
-
 // The oldest error queued by OpenSSL in this thread, as text.
 void QueuedReason(char* reason, int size, const char* fallback) {
     unsigned long e = ERR_peek_last_error();

@@ -84,16 +84,6 @@ struct TlsSession {
 
 namespace {
 
-void CopyReason(char* reason, int size, const char* text) {
-    if (!reason || size < 1) return;
-    int n = 0;
-    while (n < size - 1 && text && text[n]) {
-        reason[n] = text[n];
-        ++n;
-    }
-    reason[n] = '\0';
-}
-
 void StatusReason(char* reason, int size, const char* what, SECURITY_STATUS status) {
     char text[96];
     snprintf(text, sizeof text, "%s (SSPI 0x%08lX)", what, static_cast<unsigned long>(status));
