@@ -35,10 +35,17 @@ if [ ! -f "$prefix/system.reg" ]; then
   [ -f "$prefix/system.reg" ] || { echo "wine-run: cannot make prefix $prefix" >&2; exit 1; }
 fi
 
-# The prefix's wine server is started here, detached from this test's output:
-# one started by the program itself would inherit ctest's pipe and hold it
-# open for as long as any other test in the prefix runs (ctest then waits
-# for it). A server already running makes this a no-op.
+# Wine's output goes to files, never straight to the caller's pipes: the
+# prefix's wine server and the services the first program in a prefix starts
+# (services.exe, winedevice.exe, explorer.exe) inherit whatever the program
+# was given and outlive it for as long as any other test uses the prefix, so
+# a caller reading to end of file (ctest, subprocess) would wait for them.
 wineserver -p5 </dev/null >/dev/null 2>&1 || true
-
-exec wine "$@"
+out=$(mktemp) && err=$(mktemp) || exit 1
+trap 'rm -f "$out" "$err"' EXIT
+set +e
+wine "$@" >"$out" 2>"$err"
+rc=$?
+cat "$out"
+cat "$err" >&2
+exit $rc
