@@ -52,7 +52,7 @@ class Wire : public ::testing::Test {
         ch->RemotePort = port;
         ch->Protocol = protocol;
         EmptyRing(ch);
-        return StartOperation(ch, 101, false);
+        return StartOperation(ch, kStLocalHost1, false);
     }
     std::string Log() { return ReadFile(logPath); }
 };

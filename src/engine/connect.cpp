@@ -5,6 +5,7 @@
 #include "engine/connect.h"
 
 #include "codec/text.h"
+#include "engine/engine.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/log.h"
@@ -108,7 +109,7 @@ bool NextAddress(Channel* ch, uint32_t now, bool failed) {
     char text[64];
     FormatServerAddress(ch, text, sizeof text);
     LogFormat(ch, "%s, trying ServerIP = %s\r\n", failed ? "Connect failed" : "No answer", text);
-    ch->NextState = 105;
+    GoTo(ch, kStConnect);
     ch->NextTime = 0;
     ch->Deadline = ch->ConnectLimit;
     return true;

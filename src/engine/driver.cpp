@@ -22,12 +22,22 @@ namespace vok {
 
 namespace {
 
-StateStep FindStep(int state) {
-    for (const StateTable* table : {&kEngineStates, &kSmtpStates, &kPop3States, &kTlsStates}) {
-        for (int i = 0; i < table->Count; ++i)
-            if (table->Entries[i].State == state) return table->Entries[i].Step;
+// The steps indexed by state number, gathered once from the modules'
+// tables (the first use of the driver builds it; C++ makes that thread-safe).
+struct StepIndex {
+    StateStep Steps[kStLimit] = {};
+    StepIndex() {
+        for (const StateTable* table : {&kEngineStates, &kSmtpStates, &kPop3States, &kTlsStates})
+            for (int i = 0; i < table->Count; ++i) {
+                const StateEntry& e = table->Entries[i];
+                if (e.Number > 0 && e.Number < kStLimit) Steps[e.Number] = e.Step;
+            }
     }
-    return nullptr;
+};
+
+StateStep FindStep(int32_t state) {
+    static const StepIndex index;
+    return state > 0 && state < kStLimit ? index.Steps[state] : nullptr;
 }
 
 // Tick comparisons that survive the 49.7-day wrap of the counter.
@@ -49,7 +59,7 @@ void DropOperation(Channel* ch) {
     ch->ReturnState = 0;
     ch->SockCode = 0;
     ch->AutoCall = 1;
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     FinishOpenFiles(ch);
     CloseConnection(ch);
 }
@@ -151,7 +161,7 @@ void LogError(Channel* ch, int sockCode, int vokCode) {
 }
 
 void EndOperation(Channel* ch, int sockCode) {
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     ch->PrevState = ch->ThisState;
     ch->ThisState = -1;
     ch->SockCode = sockCode;
@@ -189,10 +199,9 @@ int AwaitPop3Reply(Channel* ch) {
     return rc < 0 ? DriverError(ch, 0, rc) : 1;
 }
 
-int DriverStep(Channel* ch) {
+int DriverStep(Channel* ch, uint32_t now) {
     ch->CommandLine[0] = '\0';
     ch->ReplyBuffer[0] = '\0';
-    uint32_t now = plat::TickCount();
     if (ch->NextTime != 0 && Before(now, ch->NextTime)) {
         Yield();
         return kDriverWait;
@@ -232,12 +241,12 @@ int DriveToEnd(Channel* ch) {
     uint32_t progress = 0;
     for (;;) {
         if (int stop = StopRequested(ch)) return stop;
-        int rc = DriverStep(ch);
+        uint32_t now = plat::TickCount();
+        int rc = DriverStep(ch, now);
         if (rc <= 0) return rc;
         // Wait without burning the processor: until the time gate opens, or
         // until the socket has something for the waiting state, never past
         // the poll slice or the deadline.
-        uint32_t now = plat::TickCount();
         int32_t wait = LibrarySettings.PollSleep > 0 ? LibrarySettings.PollSleep : 1;
         if (ch->Deadline != 0) {
             int64_t left = static_cast<int64_t>(static_cast<int32_t>(ch->Deadline - now)) + 1;
@@ -257,7 +266,7 @@ int DriveToEnd(Channel* ch) {
             // for writability; every other waiting state for data. (A state
             // that repeats with NeedWritable set has sent a line and goes on
             // as soon as the socket takes the next one.)
-            bool connecting = rc == 106;
+            bool connecting = IsConnectWait(rc);
             if (connecting || (RingCount(ch) == 0 && !TlsHasBuffered(ch)))
                 plat::SocketPoll(ch->Socket,
                                  connecting ? plat::Readiness::Writable : plat::Readiness::Readable,
@@ -271,11 +280,11 @@ int DriveToEnd(Channel* ch) {
     }
 }
 
-int StartOperation(Channel* ch, int firstState, bool needWritable) {
+int StartOperation(Channel* ch, State firstState, bool needWritable) {
     // Files a failed operation left open are closed before the next one
     // begins (or a reconnect after each failure would leak one more).
     FinishOpenFiles(ch);
-    ch->NextState = firstState;
+    GoTo(ch, firstState);
     ch->ReturnState = 0;
     ch->SockCode = 0;
     ch->NextTime = 0;
@@ -295,7 +304,7 @@ int FindLocalHost(Channel* ch, uint32_t) {
     // The name is only logged; a failure leaves it empty.
     GetLocalHostName(ch->ReplyBuffer, kLineChars);
     LogFormat(ch, "LocalHost = '%s'\r\n", ch->ReplyBuffer);
-    ch->NextState = 104;
+    GoTo(ch, kStResolve);
     return 0;
 }
 
@@ -303,7 +312,7 @@ int FindServerAddress(Channel* ch, uint32_t) {
     LogFormat(ch, "Server = '%s'\r\n", ch->Server);
     int rc = FindAddresses(ch);  // a dotted quad, an IPv6 literal, or a name's addresses
     if (rc < 1) return DriverError(ch, rc, VOK_SERVER_NOT_FOUND);
-    ch->NextState = 105;
+    GoTo(ch, kStConnect);
     char address[64];
     FormatServerAddress(ch, address, sizeof address);
     LogFormat(ch, "ServerIP = %s\r\n", address);
@@ -334,7 +343,7 @@ int StartConnect(Channel* ch, uint32_t now) {
     if (rc < 0) return NextAddress(ch, now, true) ? 0 : DriverError(ch, rc, VOK_CONNECT_ERROR);
     ConnectWaitRule(ch, now);
     PlanAttempt(ch, now);
-    ch->NextState = 106;
+    GoTo(ch, kStAwaitConnect);
     return 0;
 }
 
@@ -352,8 +361,8 @@ int AwaitConnect(Channel* ch, uint32_t now) {
         }
         // Commands go out at once; message data is coalesced by HoldSends.
         plat::SocketSetNoDelay(ch->Socket);
-        ReplyWait(ch, now);  // the server's greeting comes next
-        ch->NextState = ch->TlsMode == 2 ? kTlsStart : ch->ReturnState;  // implicit TLS
+        ReplyWait(ch, now);                                     // the server's greeting comes next
+        GoTo(ch, ch->TlsMode == 2 ? kTlsStart : ReturnTo(ch));  // implicit TLS
     }
     return 0;
 }
@@ -368,9 +377,18 @@ int ReadQuitReply(Channel* ch, uint32_t now);
 
 namespace {
 const StateEntry kEngineEntries[] = {
-    {101, FindLocalHost},  {102, FindLocalHost}, {103, FindLocalHost},  {104, FindServerAddress},
-    {105, StartConnect},   {106, AwaitConnect},  {258, SendQuit},       {259, ReadQuitReply},
-    {298, SendRawCommand}, {299, ReadRawReply},  {398, SendRawCommand}, {399, ReadRawReply},
+    {kStLocalHost1, FindLocalHost},
+    {kStLocalHost2, FindLocalHost},
+    {kStLocalHost, FindLocalHost},
+    {kStResolve, FindServerAddress},
+    {kStConnect, StartConnect},
+    {kStAwaitConnect, AwaitConnect},
+    {kStQuit, SendQuit},
+    {kStQuitReply, ReadQuitReply},
+    {kStSmtpRaw, SendRawCommand},
+    {kStSmtpRawReply, ReadRawReply},
+    {kStPop3Raw, SendRawCommand},
+    {kStPop3RawReply, ReadRawReply},
 };
 }  // namespace
 
@@ -385,5 +403,5 @@ extern "C" VOK_EXPORT int VOKAPI vokDriver(int channel) {
     if (int rc = vok::LookupChannel(channel, &ch)) return rc;
     vok::DrivingScope driving(ch);
     if (int stop = vok::StopRequested(ch)) return stop;
-    return vok::DriverStep(ch);
+    return vok::DriverStep(ch, vok::plat::TickCount());
 }

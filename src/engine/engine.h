@@ -5,9 +5,10 @@
 
 #include <cstdint>
 
-namespace vok {
+#include "engine/states.h"
+#include "frame/channel.h"
 
-struct Channel;
+namespace vok {
 
 // vokDriver's "nothing done yet, call again".
 constexpr int kDriverWait = 9999;
@@ -18,7 +19,7 @@ constexpr int kDriverWait = 9999;
 using StateStep = int (*)(Channel* ch, uint32_t now);
 
 struct StateEntry {
-    int32_t State;
+    State Number;
     StateStep Step;
 };
 
@@ -30,7 +31,18 @@ struct StateTable {
 };
 extern const StateTable kEngineStates;  // 101..106, 258/259, 298/299, 398/399
 extern const StateTable kSmtpStates;    // 150..272, 400..402
-extern const StateTable kPop3States;    // 300..321
+extern const StateTable kPop3States;    // 300..336
+
+// The one writer of NextState: the state the next step runs.
+inline void GoTo(Channel* ch, State next) {
+    ch->NextState = next;
+}
+
+// The state an operation goes on to once a shared sequence (connect, TLS
+// handshake) is done.
+inline State ReturnTo(const Channel* ch) {
+    return static_cast<State>(ch->ReturnState);
+}
 
 // The error exit. Logs the ERROR line and the texts of both codes, returns
 // the channel to idle and closes its connection when vokCode is negative.
@@ -45,14 +57,15 @@ int CommandRefused(Channel* ch, int vokCode);
 // The operation start: NextState = first, ReturnState, SockCode, NextTime and
 // Deadline = 0, NeedWritable as given. With AutoCall 0 returns 0; else runs
 // the driver until it returns 0 or a negative code, and returns that.
-int StartOperation(Channel* ch, int firstState, bool needWritable);
+int StartOperation(Channel* ch, State firstState, bool needWritable);
 
 // Runs the driver loop on the channel until it ends (0 or negative). It never
 // burns a core: when a step had to wait it sleeps or polls the socket.
 int DriveToEnd(Channel* ch);
 
-// One driver step on a looked-up channel (vokDriver without the lookup).
-int DriverStep(Channel* ch);
+// One driver step on a looked-up channel (vokDriver without the lookup);
+// `now` is the tick the step runs at, read once by the caller.
+int DriverStep(Channel* ch, uint32_t now);
 
 // vokAbort's work. From the thread that drives the channel, or when no
 // thread does, the connection is dropped at once; while another thread is

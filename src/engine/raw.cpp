@@ -17,14 +17,14 @@ int SendRawCommand(Channel* ch, uint32_t now) {
     int rc = SendLine(ch, ch->CommandLine);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     ReplyWait(ch, now);
-    ch->NextState = ch->ThisState + 1;  // 299 or 399
+    GoTo(ch, ch->ThisState == kStSmtpRaw ? kStSmtpRawReply : kStPop3RawReply);
     return 0;
 }
 
 int ReadRawReply(Channel* ch, uint32_t) {
-    int rc = ch->ThisState == 299 ? AwaitSmtpReply(ch) : AwaitPop3Reply(ch);
+    int rc = IsSmtpRawState(ch->ThisState) ? AwaitSmtpReply(ch) : AwaitPop3Reply(ch);
     if (rc < 0) return rc;
-    if (rc == 1) ch->NextState = 0;  // the reply stays in ReplyBuffer and LastReply
+    if (rc == 1) GoTo(ch, kStIdle);  // the reply stays in ReplyBuffer and LastReply
     return 0;
 }
 
@@ -33,7 +33,7 @@ int SendQuit(Channel* ch, uint32_t now) {
     int rc = SendLine(ch, ch->CommandLine);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     ReplyWait(ch, now);
-    ch->NextState = 259;
+    GoTo(ch, kStQuitReply);
     return 0;
 }
 
@@ -43,7 +43,7 @@ int ReadQuitReply(Channel* ch, uint32_t) {
     // A server that closes right after QUIT without a word has still closed
     // the session: the one place where a closed connection is a success.
     if (rc < 0 && rc != VOK_SOCKET_CLOSED) return DriverError(ch, 0, rc);
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     CloseConnection(ch);
     return 0;
 }
@@ -63,7 +63,7 @@ extern "C" VOK_EXPORT int VOKAPI vokCommand(int channel, const char* command) {
     ch->SockCode = 0;
     // Only a channel opened by a connect call has a server to talk to.
     if (ch->Protocol != 'P' && ch->Protocol != 'S') return VOK_BAD_SERVER_NAME;
-    return StartOperation(ch, ch->Protocol == 'P' ? 398 : 298, false);
+    return StartOperation(ch, ch->Protocol == 'P' ? kStPop3Raw : kStSmtpRaw, false);
 }
 
 extern "C" VOK_EXPORT int VOKAPI vokClose(int channel) {
@@ -78,7 +78,7 @@ extern "C" VOK_EXPORT int VOKAPI vokClose(int channel) {
     } else {
         FinishOpenFiles(ch);
     }
-    int rc = StartOperation(ch, 258, true);
+    int rc = StartOperation(ch, kStQuit, true);
     if (!ch->AutoCall) return 0;
     FreeMemory(ch->Chan, 1, 9);
     ch->Protocol = 0;

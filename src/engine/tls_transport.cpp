@@ -94,7 +94,7 @@ int StartTls(Channel* ch, uint32_t now) {
     ch->TlsDeadline = now + static_cast<uint32_t>(LibrarySettings.ConnectWait);
     ch->Deadline = 0;
     ch->NextTime = 0;
-    ch->NextState = kTlsHandshake;
+    GoTo(ch, kTlsHandshake);
     return 0;
 }
 
@@ -117,7 +117,7 @@ int StepHandshake(Channel* ch, uint32_t now) {
             return DriverError(ch, 0, VOK_TLS_HANDSHAKE_FAILED);
         }
         ch->NeedWritable = status == plat::TlsStatus::WantWrite ? 1 : 0;
-        ch->NextState = kTlsHandshake;
+        GoTo(ch, kTlsHandshake);
         return 0;
     }
     ch->TlsVersion = plat::TlsProtocolVersion(ch->Tls);
@@ -125,7 +125,7 @@ int StepHandshake(Channel* ch, uint32_t now) {
     plat::TlsPeerSubject(ch->Tls, ch->TlsSubject, sizeof ch->TlsSubject);
     LogFormat(ch, "TLS: %s, server certificate '%s'\r\n", ch->TlsSession, ch->TlsSubject);
     ReplyWait(ch, now);
-    ch->NextState = ch->ReturnState;
+    GoTo(ch, ReturnTo(ch));
     return 0;
 }
 

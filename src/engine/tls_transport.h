@@ -13,9 +13,8 @@ namespace vok {
 
 struct Channel;
 
-// The handshake states: 107 makes the session, 108 repeats until the
-// handshake is done (bounded by ConnectWait), then goes on to ReturnState.
-enum TlsState : int { kTlsStart = 107, kTlsHandshake = 108 };
+// The handshake states (kTlsStart, kTlsHandshake): the second repeats until
+// the handshake is done (bounded by ConnectWait), then goes on to ReturnState.
 extern const StateTable kTlsStates;
 
 // Readiness of a TLS connection: true when decrypted bytes are waiting (the

@@ -49,7 +49,7 @@ int NotOffered(Channel* ch) {
 
 }  // namespace
 
-int Pop3LoginState(const Channel* ch) {
+State Pop3LoginState(const Channel* ch) {
     switch (ch->AuthMethod) {
         case 1:
         case 4:
@@ -69,7 +69,7 @@ int SendCapa(Channel* ch, uint32_t now) {
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_READ_ERROR);
     ReplyWait(ch, now);
     ch->CapaStage = 0;
-    ch->NextState = kPop3CapaLine;
+    GoTo(ch, kPop3CapaLine);
     return 0;
 }
 
@@ -89,7 +89,7 @@ int ReadCapaLine(Channel* ch, uint32_t now) {
     }
     if (line[0] == '.' && (line[1] == '\r' || line[1] == '\n' || line[1] == '\0')) {
         if (ch->CapaStage != 2) return NotOffered(ch);
-        ch->NextState = kPop3Auth;
+        GoTo(ch, kPop3Auth);
         return 0;
     }
     if (SaslLineOffers(line, MechanismName(ch))) ch->CapaStage = 2;
@@ -112,7 +112,7 @@ int SendSaslAuth(Channel* ch, uint32_t now) {
     }
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_READ_ERROR);
     LongReplyWait(ch, now, 1);
-    ch->NextState = kPop3AuthReply;
+    GoTo(ch, kPop3AuthReply);
     return 0;
 }
 
@@ -131,11 +131,11 @@ int ReadSaslReply(Channel* ch, uint32_t now) {
         int sent = SendData(ch, "\r\n", 2);
         if (sent < 0) return DriverError(ch, sent, VOK_SOCKET_READ_ERROR);
         ReplyWait(ch, now);
-        ch->NextState = kPop3AuthFinal;
+        GoTo(ch, kPop3AuthFinal);
         return 0;
     }
     LogFormat(ch, "AUTH %s ok\r\n", MechanismName(ch));
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 

@@ -30,7 +30,7 @@ int Pop3Channel(int channel, const char* callName, Channel** out) {
 
 // Runs the operation; once it has run to its end (auto-call) the call
 // delivers `value`.
-int Run(Channel* ch, int firstState, const int32_t* value) {
+int Run(Channel* ch, State firstState, const int32_t* value) {
     int rc = StartOperation(ch, firstState, true);
     if (rc < 0 || !ch->AutoCall || !value) return rc;
     return *value;

@@ -132,7 +132,7 @@ int EndCutOff(Channel* ch, int code) {
 int StartSession(Channel* ch, uint32_t) {
     LogVersionLine(ch);
     ch->ReturnState = kPop3Greeting;
-    ch->NextState = 101;
+    GoTo(ch, kStLocalHost1);
     return 0;
 }
 
@@ -154,11 +154,11 @@ int ReadGreeting(Channel* ch, uint32_t now) {
     if (rc <= 0) return rc;
     TakeApopTimestamp(ch);
     ReplyWait(ch, now);
-    ch->NextState = Pop3LoginState(ch);
+    GoTo(ch, Pop3LoginState(ch));
     if (ch->TlsMode == 1 && !ch->Tls) {
         // Login only once the connection is encrypted.
         ch->ReturnState = ch->NextState;
-        ch->NextState = kPop3Stls;
+        GoTo(ch, kPop3Stls);
     }
     return 0;
 }
@@ -170,7 +170,7 @@ int SendApop(Channel* ch, uint32_t now) {
     snprintf(ch->CommandLine, kLineChars, "APOP %s", ch->AuthBuffer);
     if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
     LongReplyWait(ch, now, 1);
-    ch->NextState = kPop3LoginReply;
+    GoTo(ch, kPop3LoginReply);
     return 0;
 }
 
@@ -178,7 +178,7 @@ int SendUser(Channel* ch, uint32_t now) {
     snprintf(ch->CommandLine, kLineChars, "USER %s", ch->UserName);
     if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
     ReplyWait(ch, now);
-    ch->NextState = kPop3UserReply;
+    GoTo(ch, kPop3UserReply);
     return 0;
 }
 
@@ -195,7 +195,7 @@ int ReadUserReply(Channel* ch, uint32_t) {
     int rc = AwaitLoginReply(ch);
     if (rc <= 0) return rc;
     ch->NeedWritable = 1;
-    ch->NextState = kPop3Pass;
+    GoTo(ch, kPop3Pass);
     return 0;
 }
 
@@ -204,14 +204,14 @@ int SendPass(Channel* ch, uint32_t now) {
     if (int rc = SendSecretLine(ch, ch->CommandLine, 5); rc < 0)
         return DriverError(ch, rc, VOK_SOCKET_READ_ERROR);
     LongReplyWait(ch, now, 1);
-    ch->NextState = kPop3LoginReply;
+    GoTo(ch, kPop3LoginReply);
     return 0;
 }
 
 int ReadLoginReply(Channel* ch, uint32_t) {
     int rc = AwaitLoginReply(ch);
     if (rc <= 0) return rc;
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 
@@ -222,7 +222,7 @@ int SendStat(Channel* ch, uint32_t now) {
     if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
     ReplyWait(ch, now);
     ch->MessageCount = 0;
-    ch->NextState = kPop3StatReply;
+    GoTo(ch, kPop3StatReply);
     return 0;
 }
 
@@ -233,7 +233,7 @@ int ReadStatReply(Channel* ch, uint32_t) {
     const char* count = ScanListing(ch->ReplyBuffer, 1);
     if (!count) return DriverError(ch, 0, VOK_POP3_ERROR);
     ch->MessageCount = ParseDecimal(count);
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 
@@ -242,7 +242,7 @@ int SendList(Channel* ch, uint32_t now) {
     if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
     ReplyWait(ch, now);
     ch->MessageSize = 0;
-    ch->NextState = kPop3ListReply;
+    GoTo(ch, kPop3ListReply);
     return 0;
 }
 
@@ -253,7 +253,7 @@ int ReadListReply(Channel* ch, uint32_t) {
     const char* size = ScanListing(ch->ReplyBuffer, 2);
     if (!size) return DriverError(ch, 0, VOK_POP3_ERROR);
     ch->MessageSize = ParseDecimal(size);
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 
@@ -261,14 +261,14 @@ int SendDele(Channel* ch, uint32_t now) {
     snprintf(ch->CommandLine, kLineChars, "DELE %d", ch->MessageNumber);
     if (int rc = SendCommand(ch, VOK_SOCKET_READ_ERROR)) return rc;
     ReplyWait(ch, now);
-    ch->NextState = kPop3DeleReply;
+    GoTo(ch, kPop3DeleReply);
     return 0;
 }
 
 int ReadDeleReply(Channel* ch, uint32_t) {
     int rc = AwaitMailboxReply(ch);
     if (rc <= 0) return rc;
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 
@@ -305,10 +305,10 @@ int OpenMessageFile(Channel* ch, uint32_t now) {
     memset(ch->RawTail, 0, sizeof ch->RawTail);
     if (ch->DecoderState == kDecodeRaw) {
         ch->NextTime = 0;
-        ch->NextState = kPop3RawBlock;
+        GoTo(ch, kPop3RawBlock);
     } else {
         ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
-        ch->NextState = kPop3RetrLine;
+        GoTo(ch, kPop3RetrLine);
     }
     return 0;
 }
@@ -329,7 +329,7 @@ int ReadRawBlock(Channel* ch, uint32_t now) {
     if (!WaitReadable(ch, ReadWaitMs())) {
         // Silence for ReadWait: the message is taken as complete.
         ExtendDeadline(ch, now);
-        ch->NextState = kPop3Finish;
+        GoTo(ch, kPop3Finish);
         return 0;
     }
     char* block = ch->ReplyBuffer;
@@ -337,7 +337,7 @@ int ReadRawBlock(Channel* ch, uint32_t now) {
     if (n < 0) {
         LogText(ch, "[EOF1]\r\n");
         if (memcmp(ch->RawTail, "\r\n.\r\n", 5) == 0) {
-            ch->NextState = kPop3Finish;
+            GoTo(ch, kPop3Finish);
             return 0;
         }
         return EndCutOff(ch, VOK_SOCKET_CLOSED);
@@ -409,7 +409,7 @@ int ReadRetrBlock(Channel* ch, uint32_t now) {
         if (ch->AtLineStart && line[0] == '.') {
             if (len == 1 || line[1] == '\r' || line[1] == '\n') {
                 ch->RetrHeld = 0;
-                ch->NextState = kPop3Finish;
+                GoTo(ch, kPop3Finish);
                 return 0;
             }
             ++line;
@@ -431,7 +431,7 @@ int ReadRetrLines(Channel* ch, uint32_t now) {
 int FinishFiles(Channel* ch, uint32_t) {
     // An attachment that could not be written whole fails the download.
     if (int rc = FinishDownload(ch, true); rc < 0) return DriverError(ch, 0, rc);
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 
@@ -444,7 +444,7 @@ int SendTop(Channel* ch, uint32_t now) {
     ReplyWait(ch, now);
     ch->StatusPending = 1;
     ch->AtLineStart = 1;
-    ch->NextState = kPop3TopLine;
+    GoTo(ch, kPop3TopLine);
     return 0;
 }
 
@@ -463,7 +463,7 @@ int ReadTopLine(Channel* ch, uint32_t now) {
         return 0;
     }
     if (end) {
-        ch->NextState = kPop3Finish;
+        GoTo(ch, kPop3Finish);
         return 0;
     }
     ch->AtLineStart = EndsLine(line, n);
@@ -485,7 +485,7 @@ int SendUidl(Channel* ch, uint32_t now) {
     ReplyWait(ch, now);
     ch->StatusPending = 1;
     ch->AtLineStart = 1;
-    ch->NextState = kPop3UidlLine;
+    GoTo(ch, kPop3UidlLine);
     return 0;
 }
 
@@ -503,7 +503,7 @@ int ReadUidlLine(Channel* ch, uint32_t now) {
     const char* line = ch->ReplyBuffer;
     if (end) {
         TerminateUidBuffer(ch);
-        ch->NextState = 0;
+        GoTo(ch, kStIdle);
         return 0;
     }
     bool lineDone = EndsLine(line, n);
@@ -522,7 +522,7 @@ int ReadUidlLine(Channel* ch, uint32_t now) {
     // One message: its reply line is all. A list ends with ".", or at once
     // when the server refused it.
     if (lineDone && (ch->MessageNumber >= 1 || (status && line[0] != '+'))) {
-        ch->NextState = 0;
+        GoTo(ch, kStIdle);
         return 0;
     }
     ExtendDeadline(ch, now);

@@ -17,7 +17,7 @@ int SendStls(Channel* ch, uint32_t now) {
     int rc = SendLine(ch, ch->CommandLine);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     ReplyWait(ch, now);
-    ch->NextState = kPop3StlsReply;
+    GoTo(ch, kPop3StlsReply);
     return 0;
 }
 
@@ -35,7 +35,7 @@ int ReadStlsReply(Channel* ch, uint32_t) {
     if (RingCount(ch) > 0)
         LogFormat(ch, "STLS: %d bytes before the handshake dropped\r\n", RingCount(ch));
     EmptyRing(ch);
-    ch->NextState = kTlsStart;  // then ReturnState: USER or APOP
+    GoTo(ch, kTlsStart);  // then ReturnState: USER or APOP
     return 0;
 }
 

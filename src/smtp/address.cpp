@@ -227,7 +227,7 @@ namespace smtp {
 int NextVerifyItem(Channel* ch, uint32_t now) {
     ch->CurrentAddress = ch->ListCursor;
     if (!ch->CurrentAddress || !*ch->CurrentAddress) {
-        ch->NextState = 0;
+        GoTo(ch, kStIdle);
         return 0;
     }
     char* cut =
@@ -242,7 +242,7 @@ int NextVerifyItem(Channel* ch, uint32_t now) {
     }
     ch->NeedWritable = 1;
     ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
-    ch->NextState = 271;
+    GoTo(ch, kStVrfy);
     return 0;
 }
 
@@ -251,7 +251,7 @@ int SendVrfy(Channel* ch, uint32_t now) {
     int rc = SendWhole(ch, false, "VRFY ", ch->CurrentAddress);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     ReplyWait(ch, now);
-    ch->NextState = 272;
+    GoTo(ch, kStVrfyReply);
     return 0;
 }
 
@@ -280,7 +280,7 @@ int ReadVrfyReply(Channel* ch, uint32_t now) {
         CopyText(ch->LastReply, line, kNameChars - 1);
     }
     ch->VerifyResult = (rc == 0 && ch->ReplyCode == 250) ? 1 : 0;
-    ch->NextState = 270;
+    GoTo(ch, kStNextVerify);
     return 0;
 }
 
@@ -316,7 +316,7 @@ extern "C" VOK_EXPORT int VOKAPI vokVerifyUser(int channel, const char* userList
     ch->ListCursor = copy;
     ch->ListCut = nullptr;
     const bool autoCall = ch->AutoCall != 0;
-    int rc = StartOperation(ch, 270, false);
+    int rc = StartOperation(ch, kStNextVerify, false);
     if (!autoCall || rc < 0) return rc;
     return ch->VerifyResult;
 }

@@ -19,10 +19,12 @@ namespace {
 
 struct Mechanism {
     const char* Name;
-    int State;
+    State Next;
 };
-const Mechanism kMechanisms[] = {
-    {"PLAIN", 170}, {"LOGIN", 160}, {"CRAM-MD5", 150}, {"XOAUTH2", 190}};
+const Mechanism kMechanisms[] = {{"PLAIN", kStAuthPlain},
+                                 {"LOGIN", kStAuthLogin},
+                                 {"CRAM-MD5", kStAuthCram},
+                                 {"XOAUTH2", kStAuthXoauth2}};
 
 char Upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
@@ -58,7 +60,7 @@ int ChooseAuthMethod(Channel* ch) {
         SetTlsReason(ch, m.Name);
         return DriverError(ch, 0, VOK_AUTH_NOT_OFFERED);
     }
-    ch->NextState = m.State;
+    GoTo(ch, m.Next);
     return 0;
 }
 
@@ -66,7 +68,7 @@ int SendAuthXoauth2(Channel* ch, uint32_t now) {
     int rc = SendXoauth2(ch, "AUTH XOAUTH2 ");
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     LongReplyWait(ch, now, 1);
-    ch->NextState = 191;
+    GoTo(ch, kStXoauth2Result);
     return 0;
 }
 
@@ -79,12 +81,12 @@ int ReadXoauth2Result(Channel* ch, uint32_t now) {
         int rc = SendData(ch, "\r\n", 2);
         if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
         ReplyWait(ch, now);
-        ch->NextState = 192;
+        GoTo(ch, kStXoauth2Final);
         return 0;
     }
     if (ch->ReplyCode < 200 || ch->ReplyCode >= 300) return DriverError(ch, 0, VOK_SMTP_ERROR);
     LogText(ch, "AUTH XOAUTH2 ok\r\n");
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 

@@ -74,9 +74,9 @@ bool SinglePart(const Channel* ch) {
 }
 
 // The state after the Subject line (or where it would have been).
-int32_t AfterSubject(const Channel* ch) {
-    if (ch->CcList) return 228;
-    return Multipart(ch) || SinglePart(ch) ? 229 : 233;
+State AfterSubject(const Channel* ch) {
+    if (ch->CcList) return kStCcHeader;
+    return Multipart(ch) || SinglePart(ch) ? kStMimeVersion : kStEndHeader;
 }
 
 // The boundary of a nested multipart: the message's own with a letter in
@@ -291,8 +291,8 @@ int SendBodyLine(Channel* ch) {
     return 1;
 }
 
-int32_t AfterBody(const Channel* ch) {
-    return ch->AttachList ? 260 : 251;
+State AfterBody(const Channel* ch) {
+    return ch->AttachList ? kStAttachBoundary : kStEndMessage;
 }
 
 // Fills the attachment buffer (the body reader's, free once the body has
@@ -333,12 +333,11 @@ int SendWhole(Channel* ch, bool stuffDots, const char* a, const char* b, const c
 }
 
 void AbandonMessage(Channel* ch) {
-    const int32_t s = ch->NextState;
-    const bool sending = (s >= 204 && s <= 265 && s != 258 && s != 259) || (s >= 400 && s <= 403);
-    const bool verifying = s >= 270 && s <= 272;
+    const bool sending = IsMessageState(ch->NextState);
+    const bool verifying = IsVerifyState(ch->NextState);
     if (!sending && !verifying) return;
     if (sending) CloseMessageFile(ch);
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
 }
 
 namespace smtp {
@@ -354,7 +353,7 @@ int SendMailFrom(Channel* ch, uint32_t now) {
     int rc = SendWhole(ch, false, "MAIL FROM:", open);
     if (rc < 0) return WriteFailed(ch, rc);
     ReplyWait(ch, now);
-    ch->NextState = 205;
+    GoTo(ch, kStMailFromReply);
     return 0;
 }
 
@@ -365,7 +364,7 @@ int ReadMailFromReply(Channel* ch, uint32_t now) {
     ch->ListCursor = ch->ToList;
     ch->CcDone = ch->CcList ? 0 : 1;
     ch->BccDone = ch->BccList ? 0 : 1;
-    ch->NextState = 206;
+    GoTo(ch, kStNextRecipient);
     return 0;
 }
 
@@ -386,7 +385,7 @@ int NextRecipient(Channel* ch, uint32_t now) {
     }
     ch->NeedWritable = 1;
     ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
-    ch->NextState = 207;
+    GoTo(ch, kStRcptTo);
     return 0;
 }
 
@@ -394,7 +393,7 @@ int SendRcptTo(Channel* ch, uint32_t now) {
     int rc = SendWhole(ch, false, "RCPT TO:", ch->CurrentAddress);
     if (rc < 0) return WriteFailed(ch, rc);
     ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
-    ch->NextState = 208;
+    GoTo(ch, kStRcptReply);
     return 0;
 }
 
@@ -406,7 +405,7 @@ int ReadRcptReply(Channel* ch, uint32_t now) {
     // The list is whole again for the header lines.
     if (ch->ListCut) *ch->ListCut = LibrarySettings.AddressDelimiter;
     ch->ListCut = nullptr;
-    ch->NextState = 206;
+    GoTo(ch, kStNextRecipient);
     if (*ch->ListCursor) return 0;
     if (!ch->CcDone) {
         ch->CcDone = 1;
@@ -419,7 +418,7 @@ int ReadRcptReply(Channel* ch, uint32_t now) {
         return 0;
     }
     ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
-    ch->NextState = 209;
+    GoTo(ch, kStData);
     return 0;
 }
 
@@ -427,7 +426,7 @@ int SendDataCommand(Channel* ch, uint32_t now) {
     int rc = SendWhole(ch, false, "DATA");
     if (rc < 0) return WriteFailed(ch, rc);
     ReplyWait(ch, now);
-    ch->NextState = 210;
+    GoTo(ch, kStDataReply);
     return 0;
 }
 
@@ -436,7 +435,7 @@ int ReadDataReply(Channel* ch, uint32_t now) {
     int r = AwaitSmtpReply(ch);
     if (r <= 0) return r;
     ch->HoldSends = 1;  // the message data follows line by line
-    ch->NextState = 220;
+    GoTo(ch, kStMessageId);
     return 0;
 }
 
@@ -447,7 +446,7 @@ int ReadDataReply(Channel* ch, uint32_t now) {
 // every message after the first. An id among the caller's own header lines
 // stands instead.
 int SendMessageId(Channel* ch, uint32_t now) {
-    ch->NextState = 221;
+    GoTo(ch, kStMailer);
     if (HasMessageId(TrackedText(ch, kSlotUserHeaders))) return 0;
     // The domain of the address itself: a display name may hold an '@'.
     char domain[kNameChars + 2];
@@ -458,7 +457,7 @@ int SendMessageId(Channel* ch, uint32_t now) {
              static_cast<unsigned>(now), ch->Chan, static_cast<unsigned>(++MessageCounter), domain);
     int rc = SendDataLine(ch, line);
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 221;
+    GoTo(ch, kStMailer);
     return 0;
 }
 
@@ -466,7 +465,7 @@ int SendMailer(Channel* ch, uint32_t now) {
     (void)now;
     int rc = SendDataLine(ch, "X-Mailer: Quorwick Mailvane Version 3.4");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 223;
+    GoTo(ch, kStDate);
     return 0;
 }
 
@@ -476,7 +475,7 @@ int SendDate(Channel* ch, uint32_t now) {
     FormatDateLine(date);
     int rc = SendDataLine(ch, date);
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 224;
+    GoTo(ch, kStToHeader);
     return 0;
 }
 
@@ -488,7 +487,7 @@ int SendToHeader(Channel* ch, uint32_t now) {
         if (rc < 0) return WriteFailed(ch, rc);
         ReplyWait(ch, now);
     }
-    ch->NextState = 225;
+    GoTo(ch, kStFromHeader);
     return 0;
 }
 
@@ -499,9 +498,9 @@ int SendFromHeader(Channel* ch, uint32_t now) {
         if (rc < 0) return WriteFailed(ch, rc);
     }
     if (ch->ReplyTo[0]) {
-        ch->NextState = 226;
+        GoTo(ch, kStReplyToHeader);
     } else {
-        ch->NextState = ch->SubjectText ? 227 : AfterSubject(ch);
+        GoTo(ch, ch->SubjectText ? kStSubject : AfterSubject(ch));
     }
     return 0;
 }
@@ -510,7 +509,7 @@ int SendReplyToHeader(Channel* ch, uint32_t now) {
     (void)now;
     int rc = SendAddressField(ch, "Reply-To: ", ch->ReplyTo, LibrarySettings.AddressDelimiter);
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = ch->SubjectText ? 227 : AfterSubject(ch);
+    GoTo(ch, ch->SubjectText ? kStSubject : AfterSubject(ch));
     return 0;
 }
 
@@ -528,7 +527,7 @@ int SendSubject(Channel* ch, uint32_t now) {
         rc = SendDataLine(ch, extra);
         if (rc < 0) return WriteFailed(ch, rc);
     }
-    ch->NextState = AfterSubject(ch);
+    GoTo(ch, AfterSubject(ch));
     return 0;
 }
 
@@ -536,7 +535,7 @@ int SendCcHeader(Channel* ch, uint32_t now) {
     (void)now;
     int rc = SendAddressField(ch, "CC: ", ch->CcList, LibrarySettings.AddressDelimiter);
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = Multipart(ch) || SinglePart(ch) ? 229 : 233;
+    GoTo(ch, Multipart(ch) || SinglePart(ch) ? kStMimeVersion : kStEndHeader);
     return 0;
 }
 
@@ -544,7 +543,7 @@ int SendMimeVersion(Channel* ch, uint32_t now) {
     (void)now;
     int rc = SendDataLine(ch, "MIME-Version: 1.0");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = Multipart(ch) ? 230 : 231;
+    GoTo(ch, Multipart(ch) ? kStMultipartType : kStSinglePartType);
     return 0;
 }
 
@@ -558,7 +557,7 @@ int SendMultipartType(Channel* ch, uint32_t now) {
     }
     int rc = SendDataLine(ch, type, Boundary, "\"");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 233;
+    GoTo(ch, kStEndHeader);
     return 0;
 }
 
@@ -570,7 +569,7 @@ int SendSinglePartType(Channel* ch, uint32_t now) {
         SendWhole(ch, true, "Content-Type: text/plain; charset=", ch->Charset,
                   "\r\nContent-Transfer-Encoding: ", ch->Body8Bit ? "8bit" : "quoted-printable");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 233;
+    GoTo(ch, kStEndHeader);
     return 0;
 }
 
@@ -578,7 +577,7 @@ int EndHeader(Channel* ch, uint32_t now) {
     (void)now;
     int rc = SendData(ch, "\r\n", 2);
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = Multipart(ch) ? 234 : 238;
+    GoTo(ch, Multipart(ch) ? kStFirstBoundary : kStBody);
     return 0;
 }
 
@@ -589,9 +588,9 @@ int SendFirstBoundary(Channel* ch, uint32_t now) {
     int rc = SendDataLine(ch, "--", Boundary);
     if (rc < 0) return WriteFailed(ch, rc);
     if (ch->Layout & kLayoutMixed) {
-        ch->NextState = 403;
+        GoTo(ch, kStAlternativeStart);
     } else {
-        ch->NextState = TrackedText(ch, kSlotAlternateText) ? 400 : 235;
+        GoTo(ch, TrackedText(ch, kSlotAlternateText) ? kStAlternateHeader : kStBodyType);
     }
     return 0;
 }
@@ -605,7 +604,7 @@ int SendAlternativeStart(Channel* ch, uint32_t now) {
                        "\"\r\n\r\n--", inner);
     if (rc < 0) return WriteFailed(ch, rc);
     ch->AltOpen = 1;
-    ch->NextState = 400;
+    GoTo(ch, kStAlternateHeader);
     return 0;
 }
 
@@ -615,7 +614,7 @@ int SendAlternateHeader(Channel* ch, uint32_t now) {
                                        "\r\nContent-Transfer-Encoding: quoted-printable\r\n")
                            : SendDataLine(ch, "Content-Type: text/plain\r\n");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 401;
+    GoTo(ch, kStAlternateText);
     return 0;
 }
 
@@ -632,7 +631,7 @@ int SendAlternateText(Channel* ch, uint32_t now) {
         rc = line.End();
     }
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 402;
+    GoTo(ch, kStAlternateBoundary);
     return 0;
 }
 
@@ -657,7 +656,7 @@ int SendAlternateBoundary(Channel* ch, uint32_t now) {
         rc = SendDataLine(ch, "--", outer);
     }
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 235;
+    GoTo(ch, kStBodyType);
     return 0;
 }
 
@@ -690,7 +689,7 @@ int SendBodyType(Channel* ch, uint32_t now) {
     int rc = SendWhole(ch, true, type, charset, charset ? ch->Charset : nullptr,
                        encoded ? nullptr : "\r\n");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = encoded ? 236 : 238;
+    GoTo(ch, encoded ? kStBodyEncoding : kStBody);
     return 0;
 }
 
@@ -704,7 +703,7 @@ int SendBodyEncoding(Channel* ch, uint32_t now) {
     if (ch->BodyQuoted) encoding = "Content-Transfer-Encoding: quoted-printable";
     int rc = SendDataLine(ch, encoding, "\r\n");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 238;
+    GoTo(ch, kStBody);
     return 0;
 }
 
@@ -713,7 +712,7 @@ int SendBodyEncoding(Channel* ch, uint32_t now) {
 int StartBody(Channel* ch, uint32_t now) {
     (void)now;
     ResetTextReader(ch);
-    ch->NextState = ch->MessageText && ch->MessageText[0] == '@' ? 244 : 240;
+    GoTo(ch, ch->MessageText && ch->MessageText[0] == '@' ? kStBodyFile : kStMemoryBody);
     return 0;
 }
 
@@ -722,7 +721,7 @@ int StartMemoryBody(Channel* ch, uint32_t now) {
     if (!ch->MessageText) ch->MessageText = "";
     ch->Lookahead = 0;
     ch->TextFromMemory = 1;
-    ch->NextState = 241;
+    GoTo(ch, kStMemoryBodyLine);
     return 0;
 }
 
@@ -730,11 +729,11 @@ int SendMemoryBodyLine(Channel* ch, uint32_t now) {
     int r = SendBodyLine(ch);
     if (r < 0) return r;
     if (r == 0) {
-        ch->NextState = AfterBody(ch);
+        GoTo(ch, AfterBody(ch));
         return 0;
     }
     LinePacing(ch, now);
-    ch->NextState = 241;
+    GoTo(ch, kStMemoryBodyLine);
     return 0;
 }
 
@@ -746,7 +745,7 @@ int OpenBodyFile(Channel* ch, uint32_t now) {
     plat::FileHandle file = plat::FileOpenRead(name);
     if (file < 1) return DriverError(ch, file, VOK_CANNOT_OPEN_FILE);
     ch->FileHandle = file;
-    ch->NextState = 245;
+    GoTo(ch, kStFileBodyLine);
     return 0;
 }
 
@@ -756,13 +755,13 @@ int SendFileBodyLine(Channel* ch, uint32_t now) {
     if (r < 0) return r;
     if (r == 0) {
         CloseMessageFile(ch);
-        ch->NextState = AfterBody(ch);
+        GoTo(ch, AfterBody(ch));
         return 0;
     }
     ch->NextTime = TickAfter(now, LibrarySettings.SendLineDelay);
     ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
     ch->NeedWritable = 1;
-    ch->NextState = 245;
+    GoTo(ch, kStFileBodyLine);
     return 0;
 }
 
@@ -787,7 +786,7 @@ int SendAttachBoundary(Channel* ch, uint32_t now) {
         }
         if (NextAttachItem(ch)) break;
         if (ch->AttachPass != 1) {
-            ch->NextState = 251;
+            GoTo(ch, kStEndMessage);
             if (!closed) return 0;
             int rc = line.End();
             return rc < 0 ? WriteFailed(ch, rc) : 0;
@@ -799,7 +798,7 @@ int SendAttachBoundary(Channel* ch, uint32_t now) {
         line.Put("--");
         closed = true;
         if (!(ch->Layout & kLayoutMixed)) {
-            ch->NextState = 251;
+            GoTo(ch, kStEndMessage);
             int rc = line.End();
             return rc < 0 ? WriteFailed(ch, rc) : 0;
         }
@@ -817,7 +816,7 @@ int SendAttachBoundary(Channel* ch, uint32_t now) {
     line.Put(outer);
     int rc = line.End();
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 261;
+    GoTo(ch, kStAttachType);
     return 0;
 }
 
@@ -840,7 +839,7 @@ int SendAttachType(Channel* ch, uint32_t now) {
         rc = SendNameField(ch, AttachmentType(shown), "name", shown, ch->Charset, nullptr);
     }
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 262;
+    GoTo(ch, kStAttachEncoding);
     return 0;
 }
 
@@ -848,7 +847,7 @@ int SendAttachEncoding(Channel* ch, uint32_t now) {
     (void)now;
     int rc = SendDataLine(ch, "Content-Transfer-Encoding: base64");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextState = 263;
+    GoTo(ch, kStAttachDisposition);
     return 0;
 }
 
@@ -859,7 +858,7 @@ int SendAttachDisposition(Channel* ch, uint32_t now) {
         SendNameField(ch, disposition, "filename", ShownName(ch->AttachList), ch->Charset, "\r\n");
     if (rc < 0) return WriteFailed(ch, rc);
     ch->NextTime = now;
-    ch->NextState = 264;
+    GoTo(ch, kStAttachOpen);
     return 0;
 }
 
@@ -878,7 +877,7 @@ int OpenAttachment(Channel* ch, uint32_t now) {
     ch->TextPos = ch->TextLimit = 0;
     ch->TextEnd = 0;
     ch->NeedWritable = 1;
-    ch->NextState = 265;
+    GoTo(ch, kStAttachLine);
     return 0;
 }
 
@@ -890,7 +889,7 @@ int SendAttachLine(Channel* ch, uint32_t now) {
     if (n <= 0) {
         CloseMessageFile(ch);
         const bool more = ch->AttachPass != 0 || (ch->AttachRest && *ch->AttachRest);
-        ch->NextState = more ? 260 : 251;
+        GoTo(ch, more ? kStAttachBoundary : kStEndMessage);
         return 0;
     }
     ch->AttachBytesRead += n;
@@ -901,7 +900,7 @@ int SendAttachLine(Channel* ch, uint32_t now) {
     int rc = SendData(ch, ch->CommandLine, len);
     if (rc < 0) return WriteFailed(ch, rc);
     LinePacing(ch, now);
-    ch->NextState = 265;
+    GoTo(ch, kStAttachLine);
     return 0;
 }
 
@@ -916,7 +915,7 @@ int EndMessage(Channel* ch, uint32_t now) {
     int rc = SendWhole(ch, false, "\r\n.");
     if (rc < 0) return WriteFailed(ch, rc);
     ReplyWait(ch, now);
-    ch->NextState = 252;
+    GoTo(ch, kStMessageReply);
     return 0;
 }
 
@@ -927,7 +926,7 @@ int ReadMessageReply(Channel* ch, uint32_t now) {
     if (!WaitReadable(ch, 100)) return 0;
     int r = AwaitSmtpReply(ch);
     if (r <= 0) return r;
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 
@@ -1098,5 +1097,5 @@ extern "C" VOK_EXPORT int VOKAPI vokSendEmail(int channel, const char* to, const
     PlanMessage(ch);
 
     if (ch->AutoCall) LogText(ch, "*** Sending...\r\n");
-    return StartOperation(ch, 204, true);
+    return StartOperation(ch, kStMailFrom, true);
 }

@@ -68,8 +68,8 @@ namespace smtp {
 int StartSession(Channel* ch, uint32_t now) {
     (void)now;
     LogVersionLine(ch);
-    ch->ReturnState = 201;
-    ch->NextState = 101;
+    ch->ReturnState = kStGreeting;
+    GoTo(ch, kStLocalHost1);
     return 0;
 }
 
@@ -77,7 +77,7 @@ int ReadGreeting(Channel* ch, uint32_t now) {
     int r = Reply(ch);
     if (r <= 0) return r;
     ReplyWait(ch, now);
-    ch->NextState = 202;
+    GoTo(ch, kStHello);
     return 0;
 }
 
@@ -95,7 +95,7 @@ int SendHello(Channel* ch, uint32_t now) {
     int rc = SendLine(ch, ch->CommandLine);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     LongReplyWait(ch, now, 2);
-    ch->NextState = 203;
+    GoTo(ch, kStHelloReply);
     return 0;
 }
 
@@ -105,7 +105,7 @@ int ReadHelloReply(Channel* ch, uint32_t now) {
     (void)now;
     int r = Reply(ch);
     if (r <= 0) return r;
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     if (ch->TlsMode == 1 && !ch->Tls) return ChooseStartTls(ch);
     if (ch->AuthMethod != 0) return ChooseAuthMethod(ch);
     // STARTTLS alone asks for EHLO; the AUTH exchange stays with EsmtpMode.
@@ -114,11 +114,11 @@ int ReadHelloReply(Channel* ch, uint32_t now) {
     const char* auth = FindText(ch->ReplyBuffer, "AUTH ");
     if (!auth) return 0;
     if (FindText(auth, " CRAM-MD5")) {
-        ch->NextState = 150;
+        GoTo(ch, kStAuthCram);
     } else if (FindText(auth, " LOGIN") || FindText(auth, " =LOGIN")) {
-        ch->NextState = 160;
+        GoTo(ch, kStAuthLogin);
     } else if (FindText(auth, " PLAIN")) {
-        ch->NextState = 170;
+        GoTo(ch, kStAuthPlain);
     }
     return 0;
 }
@@ -127,7 +127,7 @@ int SendAuthCramMd5(Channel* ch, uint32_t now) {
     int rc = SendCommand(ch, "AUTH CRAM-MD5");
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     ShortWait(ch, now, 2);
-    ch->NextState = 151;
+    GoTo(ch, kStCramChallenge);
     return 0;
 }
 
@@ -148,7 +148,7 @@ int ReadCramChallenge(Channel* ch, uint32_t now) {
     if (got > static_cast<int>(sizeof ch->AuthBuffer) - 1) got = sizeof ch->AuthBuffer - 1;
     CopyBytes(ch->AuthBuffer, ch->ScratchLine, got);
     LogFormat(ch, "Challenge '%s'\r\n", ch->AuthBuffer);
-    ch->NextState = 152;
+    GoTo(ch, kStCramAnswer);
     return 0;
 }
 
@@ -157,7 +157,7 @@ int SendCramAnswer(Channel* ch, uint32_t now) {
     int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer), false);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     LongReplyWait(ch, now, 1);
-    ch->NextState = 153;
+    GoTo(ch, kStCramResult);
     return 0;
 }
 
@@ -166,7 +166,7 @@ int ReadCramResult(Channel* ch, uint32_t now) {
     int r = Reply(ch);
     if (r <= 0) return r;
     LogText(ch, "AUTH CRAM-MD5 ok\r\n");
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 
@@ -174,7 +174,7 @@ int SendAuthLogin(Channel* ch, uint32_t now) {
     int rc = SendCommand(ch, "AUTH LOGIN");
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     LongReplyWait(ch, now, 2);
-    ch->NextState = 162;
+    GoTo(ch, kStLoginUser);
     return 0;
 }
 
@@ -187,7 +187,7 @@ int SendLoginUser(Channel* ch, uint32_t now) {
     int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer), true);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     ReplyWait(ch, now);
-    ch->NextState = 163;
+    GoTo(ch, kStLoginPassword);
     return 0;
 }
 
@@ -198,7 +198,7 @@ int SendLoginPassword(Channel* ch, uint32_t now) {
     int rc = SendEncoded(ch, "", ch->AuthBuffer, TextLength(ch->AuthBuffer), true);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     LongReplyWait(ch, now, 1);
-    ch->NextState = 164;
+    GoTo(ch, kStLoginResult);
     return 0;
 }
 
@@ -207,7 +207,7 @@ int ReadLoginResult(Channel* ch, uint32_t now) {
     int r = Reply(ch);
     if (r <= 0) return r;
     LogText(ch, "AUTH LOGIN ok\r\n");
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 
@@ -223,7 +223,7 @@ int SendAuthPlain(Channel* ch, uint32_t now) {
     int rc = SendEncoded(ch, "AUTH PLAIN ", text, n, true);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     ShortWait(ch, now, 2);
-    ch->NextState = 171;
+    GoTo(ch, kStPlainResult);
     return 0;
 }
 
@@ -232,7 +232,7 @@ int ReadPlainResult(Channel* ch, uint32_t now) {
     int r = Reply(ch);
     if (r <= 0) return r;
     LogText(ch, "AUTH PLAIN ok\r\n");
-    ch->NextState = 0;
+    GoTo(ch, kStIdle);
     return 0;
 }
 
@@ -269,5 +269,5 @@ extern "C" VOK_EXPORT int VOKAPI vokSmtpConnect(int channel, const char* server,
     AbandonMessage(ch);
     ch->AttachCount = 0;
     EmptyRing(ch);
-    return StartOperation(ch, 200, false);
+    return StartOperation(ch, kStSmtpConnect, false);
 }

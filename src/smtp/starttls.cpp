@@ -20,7 +20,7 @@ int ChooseStartTls(Channel* ch) {
         SetTlsReason(ch, "");
         return DriverError(ch, 0, VOK_STARTTLS_REFUSED);
     }
-    ch->NextState = 180;
+    GoTo(ch, kStStartTls);
     return 0;
 }
 
@@ -29,7 +29,7 @@ int SendStartTls(Channel* ch, uint32_t now) {
     int rc = SendLine(ch, ch->CommandLine);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     ReplyWait(ch, now);
-    ch->NextState = 181;
+    GoTo(ch, kStStartTlsReply);
     return 0;
 }
 
@@ -48,8 +48,8 @@ int ReadStartTlsReply(Channel* ch, uint32_t) {
     if (RingCount(ch) > 0)
         LogFormat(ch, "STARTTLS: %d bytes before the handshake dropped\r\n", RingCount(ch));
     EmptyRing(ch);
-    ch->ReturnState = 202;  // EHLO again: the extensions may differ now
-    ch->NextState = kTlsStart;
+    ch->ReturnState = kStHello;  // EHLO again: the extensions may differ now
+    GoTo(ch, kTlsStart);
     return 0;
 }
 
