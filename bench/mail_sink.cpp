@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
-// A loopback mail sink for the TLS benchmarks, fast enough not to be what
-// is measured: an SMTP server that swallows message data, or a POP3 server
-// that hands out one message with a large base64 attachment. Plain, STARTTLS
-// (STLS) or implicit TLS (OpenSSL). Serves connections one after another.
+// A loopback mail sink for the benchmarks, fast enough not to be what is
+// measured: an SMTP server that swallows message data (AUTH PLAIN and LOGIN
+// accept any account), or a POP3 server that hands out one message with a
+// large base64 attachment. Plain, STARTTLS (STLS) or implicit TLS (OpenSSL).
+// Serves each connection on a thread of its own.
 //
-//   vok_mail_sink smtp|pop3 none|starttls|implicit CERTDIR MB PORTFILE CONNECTIONS
+//   vok_mail_sink smtp|pop3 none|starttls|implicit CERTDIR MB PORTFILE CONNECTIONS [DELAY_MS]
 //
-// Binds 127.0.0.1 port 0 and writes the port it got to PORTFILE. Gives up a
-// connection that stays silent for 60 s, and ends after CONNECTIONS.
+// Binds 127.0.0.1 port 0 and writes the port it got to PORTFILE. DELAY_MS
+// holds back every SMTP reply after the greeting (a slow server). Gives up a
+// connection that stays silent for 60 s, and ends once CONNECTIONS have been
+// served, or when none has come for 120 s.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
@@ -20,8 +23,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
+
+int replyDelayMs = 0;
 
 struct Conn {
     int fd = -1;
@@ -100,28 +107,44 @@ bool Starts(const std::string& line, const char* verb) {
     return strncasecmp(line.c_str(), verb, strlen(verb)) == 0;
 }
 
+// An SMTP reply, after the slow server's pause.
+bool Reply(Conn& c, const std::string& text) {
+    if (replyDelayMs > 0) poll(nullptr, 0, replyDelayMs);
+    return c.Write(text);
+}
+
 void Smtp(Conn& c, SSL_CTX* ctx, bool starttls) {
     c.Write("220 sink ESMTP\r\n");
     std::string line;
     while (c.Line(&line)) {
         if (Starts(line, "EHLO")) {
-            std::string reply = "250-sink\r\n";
+            std::string reply = "250-sink\r\n250-PIPELINING\r\n";
             if (starttls && !c.ssl) reply += "250-STARTTLS\r\n";
-            c.Write(reply + "250 AUTH PLAIN LOGIN\r\n");
+            Reply(c, reply + "250 AUTH PLAIN LOGIN\r\n");
         } else if (Starts(line, "STARTTLS")) {
-            c.Write("220 go ahead\r\n");
+            Reply(c, "220 go ahead\r\n");
             if (!c.StartTls(ctx)) return;
         } else if (Starts(line, "AUTH")) {
-            c.Write("235 ok\r\n");
+            // RFC 4954 4: LOGIN asks for the user and the password in turn;
+            // PLAIN without an initial response asks for it (RFC 4616).
+            int challenges = Starts(line, "AUTH LOGIN") ? 2 : line.size() <= 12 ? 1 : 0;
+            for (int i = 0; i < challenges; ++i) {
+                if (!Reply(c, i == 0 && challenges == 2 ? "334 VXNlcm5hbWU6\r\n"
+                              : challenges == 2         ? "334 UGFzc3dvcmQ6\r\n"
+                                                        : "334 \r\n") ||
+                    !c.Line(&line))
+                    return;
+            }
+            Reply(c, "235 ok\r\n");
         } else if (Starts(line, "DATA")) {
-            c.Write("354 go on\r\n");
+            Reply(c, "354 go on\r\n");
             if (!c.SkipData()) return;
-            c.Write("250 queued\r\n");
+            Reply(c, "250 queued\r\n");
         } else if (Starts(line, "QUIT")) {
-            c.Write("221 bye\r\n");
+            Reply(c, "221 bye\r\n");
             return;
         } else {
-            c.Write("250 ok\r\n");
+            Reply(c, "250 ok\r\n");
         }
     }
 }
@@ -190,12 +213,13 @@ void Pop3(Conn& c, SSL_CTX* ctx, bool stls, const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 7) {
+    if (argc != 7 && argc != 8) {
         std::fprintf(stderr,
                      "usage: vok_mail_sink smtp|pop3 none|starttls|implicit CERTDIR MB PORTFILE "
-                     "CONNECTIONS\n");
+                     "CONNECTIONS [DELAY_MS]\n");
         return 2;
     }
+    if (argc == 8) replyDelayMs = std::atoi(argv[7]);
     bool smtp = std::strcmp(argv[1], "smtp") == 0;
     std::string tls = argv[2];
     std::string certs = argv[3];
@@ -215,7 +239,7 @@ int main(int argc, char** argv) {
     sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof sa;
     if (bind(listener, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-        listen(listener, 4) != 0 ||
+        listen(listener, 128) != 0 ||
         getsockname(listener, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
         return 1;
     std::string tmp = std::string(argv[5]) + ".tmp";
@@ -224,23 +248,28 @@ int main(int argc, char** argv) {
         std::fclose(f);
         std::rename(tmp.c_str(), argv[5]);
     }
+    std::vector<std::thread> served;
     for (int i = 0; i < connections; ++i) {
         pollfd p{listener, POLLIN, 0};
         if (poll(&p, 1, 120000) != 1) break;
-        Conn c;
-        c.fd = accept(listener, nullptr, nullptr);
-        if (c.fd < 0) break;
-        if (tls == "implicit" && !c.StartTls(ctx)) {
+        int fd = accept(listener, nullptr, nullptr);
+        if (fd < 0) break;
+        served.emplace_back([fd, ctx, smtp, &tls, &message] {
+            Conn c;
+            c.fd = fd;
+            if (tls == "implicit" && !c.StartTls(ctx)) {
+                c.Close();
+                return;
+            }
+            if (smtp)
+                Smtp(c, ctx, tls == "starttls");
+            else
+                Pop3(c, ctx, tls == "starttls", message);
             c.Close();
-            continue;
-        }
-        if (smtp)
-            Smtp(c, ctx, tls == "starttls");
-        else
-            Pop3(c, ctx, tls == "starttls", message);
-        c.Close();
+        });
     }
     close(listener);
+    for (std::thread& t : served) t.join();
     SSL_CTX_free(ctx);
     return 0;
 }
