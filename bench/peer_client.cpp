@@ -292,6 +292,7 @@ int Fetch(int port, const char* dir) {
     if (!Login(port)) return 1;
     int rc = vokGetEmailFile(0, 1, "mail.txt", dir, dir);
     if (rc != 0) return Fail("download", rc);
+    if (vokStatistics(0, VOK_STAT_ATTACH_COUNT) != 1) return Fail("no attachment saved", 0);
     vokClose(0);
     Report(t);
     vokRelease();
@@ -314,7 +315,11 @@ int List(int port) {
     int rc = vokGetEmailUID(0, 0, uids.data(), static_cast<int>(uids.size()));
     if (rc < 0) return Fail("uids", rc);
     int lines = 0;
-    for (int i = 0; i < rc; ++i) lines += uids[static_cast<size_t>(i)] == '\n';
+    // "n uid" lines (RFC 1939 7), whatever else the text holds.
+    for (int i = 0; i < rc; ++i)
+        lines += (i == 0 || uids[static_cast<size_t>(i) - 1] == '\n') &&
+                 uids[static_cast<size_t>(i)] >= '1' && uids[static_cast<size_t>(i)] <= '9';
+    if (lines != count) return Fail("unique ids missing", lines);
     vokClose(0);
     Report(t, "\"messages\": " + std::to_string(count) + ", \"uids\": " + std::to_string(lines) +
                   ", \"bytes\": " + std::to_string(total));
