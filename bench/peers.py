@@ -179,7 +179,9 @@ class Contender:
         if self.prepare:
             self.prepare()
         try:
-            r = measure(RUNNER, self.cmd, self.timed_inside, self.stdin)
+            # A sink's port is asked for now: it may have been started again.
+            cmd = [x() if callable(x) else x for x in self.cmd]
+            r = measure(RUNNER, cmd, self.timed_inside, self.stdin)
         except RuntimeError as e:  # shown in the table; the run goes on
             print("peers.py: %s" % e, file=sys.stderr)
             self.failed = self.na = "FAILED (see the log)"
@@ -225,13 +227,21 @@ class Workload:
 # --- Fixtures -------------------------------------------------------------------
 
 class Sink:
-    """vok_mail_sink (SMTP, plain) for this run; stopped by stop()."""
+    """vok_mail_sink (SMTP, plain), started when first asked for its port and
+    again whenever it has ended (it stops after a while without clients)."""
 
-    def __init__(self, binary, work, name, connections, delay_ms=0):
-        portfile = os.path.join(work, name + ".port")
-        cmd = [binary, "smtp", "none", "-", "0", portfile, str(connections)]
-        if delay_ms:
-            cmd.append(str(delay_ms))
+    def __init__(self, binary, work, name, delay_ms=0):
+        self.binary, self.work, self.name, self.delay_ms = binary, work, name, delay_ms
+        self.process, self.started = None, 0
+
+    def port(self):
+        if self.process and self.process.poll() is None:
+            return self._port
+        self.started += 1
+        portfile = os.path.join(self.work, "%s-%d.port" % (self.name, self.started))
+        cmd = [self.binary, "smtp", "none", "-", "0", portfile, "100000"]
+        if self.delay_ms:
+            cmd.append(str(self.delay_ms))
         self.process = subprocess.Popen(cmd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 10
         while not os.path.exists(portfile) and time.monotonic() < deadline:
@@ -240,10 +250,11 @@ class Sink:
             self.stop()
             raise RuntimeError("vok_mail_sink did not start")
         with open(portfile) as f:
-            self.port = int(f.read())
+            self._port = f.read()
+        return self._port
 
     def stop(self):
-        if self.process.poll() is None:
+        if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait(10)
 
@@ -306,10 +317,10 @@ def workloads(build, work, size, sink, slow, pop3_port, files):
     vokmail = os.path.join(build, "tools", "vokmail", "vokmail")
     me = [PYTHON, os.path.abspath(__file__), "client"]
     attachment, message, small = files
-    port = str(sink.port)
+    port = sink.port
     fast = ["--param", "1=0"]
     piped = fast + ["--param", "34=1"]
-    vok = lambda *a: [client] + [str(x) for x in a]
+    vok = lambda *a: [client] + [x if callable(x) else str(x) for x in a]
 
     def fresh(name):
         path = os.path.join(work, name)
@@ -323,7 +334,8 @@ def workloads(build, work, size, sink, slow, pop3_port, files):
     pydir, pyclean = fresh("py-out")
     n, m = size["messages"], size["per_channel"]
     ch = size["channels"]
-    curl_send = lambda *extra: ["curl", "-sS", "--max-time", "120", "smtp://127.0.0.1:" + port,
+    curl_send = lambda *extra: ["curl", "-sS", "--max-time", "120",
+                                lambda: "smtp://127.0.0.1:" + port(),
                                 "--mail-from", FROM, "--mail-rcpt", TO] + list(extra)
     pop3 = str(pop3_port) if pop3_port else None
     no_pop3 = lambda c: c if pop3 else None
@@ -343,14 +355,16 @@ def workloads(build, work, size, sink, slow, pop3_port, files):
                      Contender("VOK32 MinResponseWait 0 + Pipelining",
                                vok(*piped, "smtp", port, n, 1)),
                      Contender("smtplib", me + ["smtplib", port, str(n), "1"], vok=False)]),
-        Workload(3, "CLI: one small message, process start to exit", "≤ 1.0 × best of msmtp, curl",
+        Workload(3, "CLI: one small message, process start to exit",
+                 "≤ 1.0 × best of msmtp, curl",
                  lambda r: r <= 1.0, [
                      Contender("vokmail send",
-                               [vokmail, "send", "--server", "127.0.0.1:" + port, "--from", FROM,
-                                "--to", TO, "--subject", SUBJECT, "--body", BODY, "--user", "ann",
-                                "--password", "secret", "--quiet"], timed_inside=False),
+                               [vokmail, "send", "--server", lambda: "127.0.0.1:" + port(),
+                                "--from", FROM, "--to", TO, "--subject", SUBJECT, "--body", BODY,
+                                "--user", "ann", "--password", "secret", "--quiet"],
+                               timed_inside=False),
                      Contender("msmtp", ["msmtp", "--file=/dev/null", "--host=127.0.0.1",
-                                         "--port=" + port, "--tls=off", "--auth=plain",
+                                         lambda: "--port=" + port(), "--tls=off", "--auth=plain",
                                          "--user=ann", "--passwordeval=echo secret",
                                          "--from=" + FROM, TO],
                                vok=False, timed_inside=False, stdin=small, needs="msmtp"),
@@ -367,7 +381,8 @@ def workloads(build, work, size, sink, slow, pop3_port, files):
                  "≤ 1.5 × curl raw download", lambda r: r <= 1.5, [
                      Contender("VOK32", no_pop3(vok("fetch", pop3, vokdir)), timed_inside=False,
                                prepare=vokclean),
-                     Contender("VOK32 MinResponseWait 0", no_pop3(vok(*fast, "fetch", pop3, vokdir0)),
+                     Contender("VOK32 MinResponseWait 0",
+                               no_pop3(vok(*fast, "fetch", pop3, vokdir0)),
                                timed_inside=False, prepare=vokclean0),
                      Contender("curl (raw, no decoding)",
                                no_pop3(["curl", "-sS", "--max-time", "120", "-u", "ann:secret",
@@ -407,7 +422,7 @@ def workloads(build, work, size, sink, slow, pop3_port, files):
                      Contender("VOK32", vok("channels", slow.port, size["slow_channels"],
                                             size["slow_messages"])),
                      Contender("smtplib, %d threads" % size["slow_channels"],
-                               me + ["smtplib-threads", str(slow.port), str(size["slow_channels"]),
+                               me + ["smtplib-threads", slow.port, str(size["slow_channels"]),
                                      str(size["slow_messages"])], vok=False)]),
     ]
     for work_ in w:
@@ -504,13 +519,9 @@ def main():
     try:
         files = write_attachment_files(work, size["attach_mb"])
         sink_binary = os.path.join(build, "bench", "vok_mail_sink")
-        # Every SMTP connection of the run, with room to spare.
-        budget = 40 * size["runs"] + 4 * size["channels"] * size["runs"] + 100
-        sink = Sink(sink_binary, work, "sink", budget)
-        servers.append(sink)
-        slow = Sink(sink_binary, work, "slow", 2 * size["slow_channels"] * size["runs"] + 10,
-                    size["slow_delay_ms"])
-        servers.append(slow)
+        sink = Sink(sink_binary, work, "sink")
+        slow = Sink(sink_binary, work, "slow", size["slow_delay_ms"])
+        servers += [sink, slow]
         pop3_port = None
         try:
             lifetime = 600 if args.quick else 7200
