@@ -203,7 +203,7 @@ int Channels(int port, int channels, int messages) {
     const bool dueKnown =
         vokStatistics(0, kStatWaitFor) != -1 && vokStatistics(0, kStatDueIn) != -1;
     struct State {
-        int sent = -1;  // messages sent; -1 while connecting
+        int sent = -1;  // messages sent; -1 while connecting, messages + 1 once closed
         int last = -1;  // the driver's last result
         bool done = false;
     };
@@ -230,14 +230,16 @@ int Channels(int port, int channels, int messages) {
             if (rc == 0) {
                 moved = true;
                 ++s.sent;
-                if (s.sent == messages) {
-                    vokIntegerParam(ch, VOK_AUTO_CALL, 1);
-                    vokClose(ch);
+                if (s.sent > messages) {  // the QUIT reply is in
                     s.done = true;
                     --open;
                     continue;
                 }
-                rc = vokSendEmail(ch, kTo, nullptr, nullptr, kSubject, kBody, nullptr);
+                // Every step of the session, the QUIT too, goes through the
+                // driver: a blocking call would hold up every other channel.
+                rc = s.sent == messages
+                         ? vokClose(ch)
+                         : vokSendEmail(ch, kTo, nullptr, nullptr, kSubject, kBody, nullptr);
                 if (rc < 0) return Fail("send", rc);
             } else if (rc != VOK_DRIVER_WAIT && rc != s.last) {
                 moved = true;
