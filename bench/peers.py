@@ -362,7 +362,7 @@ def workloads(build, work, size, sink, slow, pop3_port, files):
                                [vokmail, "send", "--server", lambda: "127.0.0.1:" + port(),
                                 "--from", FROM, "--to", TO, "--subject", SUBJECT, "--body", BODY,
                                 "--user", "ann", "--password", "secret", "--quiet"],
-                               timed_inside=False),
+                               timed_inside=False, needs=vokmail),
                      Contender("msmtp", ["msmtp", "--file=/dev/null", "--host=127.0.0.1",
                                          lambda: "--port=" + port(), "--tls=off", "--auth=plain",
                                          "--user=ann", "--passwordeval=echo secret",
