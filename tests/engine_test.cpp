@@ -412,6 +412,60 @@ TEST_F(Wire, WaitingCostsNoProcessorTime) {
     EXPECT_TRUE(srv.Finish()) << srv.Failures();
 }
 
+// While one channel's server name is being looked up (held here as a slow
+// name server would), the same thread drives another channel through a
+// whole session; releasing the library mid-lookup leaves the lookup to
+// finish on its own.
+TEST_F(Wire, SlowLookupHoldsUpNoOtherChannel) {
+    plat::NetAddress loopback{};
+    loopback.Family = 4;
+    loopback.Bytes[0] = 127;
+    loopback.Bytes[3] = 1;
+    plat::SetResolveOverride("slow.test", &loopback, 1);
+    plat::HoldResolveOverride(true);
+    ScriptServer slow, quick;
+    slow.Expect("NOOP\r\n").Send("250 slow\r\n").AwaitClose();
+    quick.Expect("NOOP\r\n").Send("250 quick\r\n").AwaitClose();
+    slow.Start();
+    quick.Start();
+    ASSERT_EQ(vokIntegerParam(0, VOK_AUTO_CALL, 0), 1);
+    ASSERT_EQ(vokIntegerParam(1, VOK_AUTO_CALL, 0), 1);
+    auto drive = [](int chan) {
+        int rc = VOK_DRIVER_WAIT;
+        for (int i = 0; i < 5000 && rc > 0; ++i) {
+            rc = vokDriver(chan);
+            if (rc > 0) plat::SleepMs(1);
+        }
+        return rc;
+    };
+    ASSERT_EQ(Connect(slow.Port(), 'S', "slow.test", 0), 0);
+    ASSERT_EQ(Connect(quick.Port(), 'S', "127.0.0.1", 1), 0);
+    for (int i = 0; i < 20; ++i) vokDriver(0);  // the lookup has started and waits
+    EXPECT_EQ(drive(1), 0);
+    EXPECT_EQ(vokCommand(1, "NOOP"), 0);
+    EXPECT_EQ(drive(1), 0);
+    EXPECT_STREQ(Chan(1)->LastReply, "250 quick\r\n");
+    EXPECT_EQ(Chan(0)->NextState, 104);  // still waiting for the name
+    plat::HoldResolveOverride(false);
+    EXPECT_EQ(drive(0), 0);
+    EXPECT_EQ(vokCommand(0, "NOOP"), 0);
+    EXPECT_EQ(drive(0), 0);
+    EXPECT_STREQ(Chan(0)->LastReply, "250 slow\r\n");
+    vokAbort(0);
+    vokAbort(1);
+    EXPECT_TRUE(slow.Finish()) << slow.Failures();
+    EXPECT_TRUE(quick.Finish()) << quick.Failures();
+    // Released while the lookup is held: the record goes, the lookup stays.
+    plat::HoldResolveOverride(true);
+    ASSERT_EQ(vokIntegerParam(0, VOK_AUTO_CALL, 0), 1);  // the abort set it back
+    ASSERT_EQ(Connect(slow.Port(), 'S', "slow.test", 0), 0);
+    for (int i = 0; i < 20; ++i) vokDriver(0);
+    vokRelease();
+    plat::HoldResolveOverride(false);
+    plat::SetResolveOverride(nullptr, nullptr, 0);
+    plat::SleepMs(50);  // the abandoned lookup ends and frees itself
+}
+
 // --- Names and addresses ------------------------------------------------------------
 
 TEST(Names, ServerNameCharacters) {

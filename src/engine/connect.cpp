@@ -36,35 +36,50 @@ void Select(Channel* ch, int i) {
 
 }  // namespace
 
+void EndLookup(Channel* ch) {
+    plat::LookupEnd(ch->Lookup);
+    ch->Lookup = nullptr;
+}
+
 int FindAddresses(Channel* ch) {
-    ch->ServerAddrCount = 0;
-    ch->ServerAddrIndex = 0;
-    ch->ConnectLimit = 0;
-    plat::NetAddress& first = ch->ServerAddrs[0];
-    if (IsDottedQuad(ch->Server)) {
-        ch->ServerIP = ParseDottedQuad(ch->Server);
-        first = plat::NetAddress{};
-        first.Family = 4;
-        for (int k = 0; k < 4; ++k)
-            first.Bytes[k] = static_cast<uint8_t>(ch->ServerIP >> (24 - 8 * k));
-        ch->ServerAddrCount = 1;
-        return 1;
-    }
-    if (plat::ParseIpv6(ch->Server, &first)) {
-        ch->ServerAddrCount = 1;
-        Select(ch, 0);
-        return 1;
-    }
-    while (plat::SocketLayerBusy()) {
-        int32_t sleep = LibrarySettings.PollSleep;
-        plat::SleepMs(static_cast<uint32_t>(sleep > 0 ? sleep : 0));
-    }
     int count = 0;
-    int rc = plat::ResolveAll(ch->Server, ch->ServerAddrs, plat::kMaxServerAddresses, &count);
+    int rc = 0;
+    if (ch->Lookup) {
+        rc = plat::LookupResult(ch->Lookup, ch->ServerAddrs, plat::kMaxServerAddresses, &count);
+        if (rc == -1) return 2;
+        EndLookup(ch);
+    } else {
+        ch->ServerAddrCount = 0;
+        ch->ServerAddrIndex = 0;
+        ch->ConnectLimit = 0;
+        plat::NetAddress& first = ch->ServerAddrs[0];
+        if (IsDottedQuad(ch->Server)) {
+            ch->ServerIP = ParseDottedQuad(ch->Server);
+            first = plat::NetAddress{};
+            first.Family = 4;
+            for (int k = 0; k < 4; ++k)
+                first.Bytes[k] = static_cast<uint8_t>(ch->ServerIP >> (24 - 8 * k));
+            ch->ServerAddrCount = 1;
+            return 1;
+        }
+        if (plat::ParseIpv6(ch->Server, &first)) {
+            ch->ServerAddrCount = 1;
+            Select(ch, 0);
+            return 1;
+        }
+        while (plat::SocketLayerBusy()) {
+            int32_t sleep = LibrarySettings.PollSleep;
+            plat::SleepMs(static_cast<uint32_t>(sleep > 0 ? sleep : 0));
+        }
+        ch->Lookup = plat::LookupStart(ch->Server);
+        if (ch->Lookup) return 2;
+        // No thread to be had: the lookup is made here.
+        rc = plat::ResolveAll(ch->Server, ch->ServerAddrs, plat::kMaxServerAddresses, &count);
+    }
     if (rc != 0) return -rc;
     ch->ServerAddrCount = count;
     Select(ch, 0);
-    if (first.Family == 4 && ch->ServerIP == 0) return 0;
+    if (ch->ServerAddrs[0].Family == 4 && ch->ServerIP == 0) return 0;
     return 1;
 }
 

@@ -11,8 +11,12 @@ namespace vok {
 struct Channel;
 
 // Finds the server's addresses: 1, 0 (no usable address) or the negated
-// resolver error.
+// resolver error; 2 while a name's lookup runs on its own thread (call again).
+// Literals are answered at once.
 int FindAddresses(Channel* ch);
+// Lets go of a lookup still running (the channel is closed, aborted or
+// starts over); harmless when there is none.
+void EndLookup(Channel* ch);
 // The current address as text: the dotted quad for IPv4, else IPv6 text.
 // Characters written (bounded by size).
 int FormatServerAddress(const Channel* ch, char* buffer, int size);

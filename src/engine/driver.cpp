@@ -149,6 +149,12 @@ void ConnectWaitRule(Channel* ch, uint32_t now) {
     ch->Deadline = TickAfter(now, LibrarySettings.ConnectWait);
 }
 
+void LookupWaitRule(Channel* ch, uint32_t now, bool first) {
+    constexpr int kLookupPollMs = 5;  // a name server's answer is seldom long in coming
+    ch->NextTime = TickAfter(now, kLookupPollMs);
+    if (first) ch->Deadline = TickAfter(now, LibrarySettings.ConnectWait);
+}
+
 namespace {
 void LogError(Channel* ch, int sockCode, int vokCode) {
     if (ch->LogFile <= 0) return;
@@ -300,6 +306,7 @@ int StartOperation(Channel* ch, State firstState, bool needWritable) {
 namespace {
 
 int FindLocalHost(Channel* ch, uint32_t) {
+    EndLookup(ch);  // a connect that started over
     ch->CommandLine[0] = '\0';
     // The name is only logged; a failure leaves it empty.
     GetLocalHostName(ch->ReplyBuffer, kLineChars);
@@ -308,9 +315,17 @@ int FindLocalHost(Channel* ch, uint32_t) {
     return 0;
 }
 
-int FindServerAddress(Channel* ch, uint32_t) {
-    LogFormat(ch, "Server = '%s'\r\n", ch->Server);
-    int rc = FindAddresses(ch);  // a dotted quad, an IPv6 literal, or a name's addresses
+int FindServerAddress(Channel* ch, uint32_t now) {
+    bool first = ch->Lookup == nullptr;
+    if (first) LogFormat(ch, "Server = '%s'\r\n", ch->Server);
+    // A dotted quad, an IPv6 literal, or a name's addresses. A name is
+    // looked up on a thread of its own and the state repeats until the
+    // answer is there, within ConnectWait; the other channels go on.
+    int rc = FindAddresses(ch);
+    if (rc == 2) {
+        LookupWaitRule(ch, now, first);
+        return 0;
+    }
     if (rc < 1) return DriverError(ch, rc, VOK_SERVER_NOT_FOUND);
     GoTo(ch, kStConnect);
     char address[64];

@@ -89,6 +89,9 @@ void LongReplyWait(Channel* ch, uint32_t now, int k);  // NextTime now+k*Min+200
 void LinePacing(Channel* ch,
                 uint32_t now);  // NextTime now+SendLineDelay, Deadline now+WriteWait, NeedWritable
 void ConnectWaitRule(Channel* ch, uint32_t now);  // NextTime now+Min, Deadline now+ConnectWait
+// A name's lookup still runs: NextTime a few ms on; the first time also
+// Deadline now+ConnectWait.
+void LookupWaitRule(Channel* ch, uint32_t now, bool first);
 
 // The reply-state pattern. Returns 1 when a reply was read and accepted,
 // 0 when no data is there yet (the state repeats; nothing else to do), or

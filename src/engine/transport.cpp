@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "codec/text.h"
+#include "engine/connect.h"
 #include "engine/tls_transport.h"
 #include "frame/channel.h"
 #include "frame/log.h"
@@ -458,6 +459,7 @@ void DropSocket(Channel* ch) {
 }
 
 void CloseConnection(Channel* ch) {
+    EndLookup(ch);  // a connect that ends while the server's name is looked up
     LogText(ch, "Closing socket\r\n");
     ch->HoldSends = 0;
     ch->SendUsed = 0;

@@ -213,6 +213,7 @@ struct Channel {
     int32_t ServerAddrIndex;
     uint32_t ConnectLimit;  // all attempts end by this tick
     uint32_t AttemptLimit;  // the current attempt gives way to the next address after this tick
+    plat::HostLookup* Lookup;  // the server's name being looked up, or null
 };
 
 // One entry of the channel table.

@@ -93,6 +93,8 @@ void CloseChannelResources(Channel* ch, bool closeSocket) {
     ch->MailHandle = 0;
     plat::TlsFree(ch->Tls);
     ch->Tls = nullptr;
+    plat::LookupEnd(ch->Lookup);  // a lookup still running frees itself
+    ch->Lookup = nullptr;
     if (closeSocket && ch->Socket != plat::kNoSocket) {
         plat::SocketClose(ch->Socket, 0);  // dropped, as the socket layer's cleanup would
         ch->Socket = plat::kNoSocket;

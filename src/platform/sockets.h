@@ -100,6 +100,19 @@ int ResolveAll(const char* name, NetAddress* out, int max, int* count);
 // (count 0 or a null name ends the override).
 void SetResolveOverride(const char* name, const NetAddress* list, int count);
 bool ResolveOverridden(const char* name, NetAddress* out, int max, int* count);
+// For the test suite: while held, a lookup of the overridden name waits (at
+// most 10 s) before it answers, as a slow name server would.
+void HoldResolveOverride(bool hold);
+
+// A host-name lookup (ResolveAll) on a thread of its own. LookupStart copies
+// the name; null when no thread could be started (the caller then calls
+// ResolveAll itself). LookupResult: -1 while the lookup runs, else what
+// ResolveAll returned, with the addresses copied to out. LookupEnd lets go
+// of the handle, finished or not: a running lookup frees itself when done.
+struct HostLookup;
+HostLookup* LookupStart(const char* name);
+int LookupResult(HostLookup* lookup, NetAddress* out, int max, int* count);
+void LookupEnd(HostLookup* lookup);
 // An IPv6 address literal ("::1", "[::1]", "fe80::1%eth0"): true and *out.
 bool ParseIpv6(const char* text, NetAddress* out);
 // An address as text ("127.0.0.1", "::1"): the characters written (at most
