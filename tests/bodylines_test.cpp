@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codec/codec.h"
+#include "codec/date.h"
 #include "frame/channel.h"
 #include "frame/settings.h"
 #include "helpers.h"

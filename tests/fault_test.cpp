@@ -16,7 +16,7 @@
 #include "frame/settings.h"
 #include "helpers.h"
 #include "script_server.h"
-#include "smtp/md5.h"
+#include "codec/md5.h"
 #include "vok32.h"
 
 using vok_test::Base64;

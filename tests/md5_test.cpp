@@ -4,9 +4,11 @@
 #include <memory>
 #include <string>
 
+#include "codec/md5.h"
 #include "frame/channel.h"
 #include "helpers.h"
-#include "smtp/md5.h"
+#include "pop3/pop3.h"
+#include "smtp/smtp.h"
 
 using namespace vok;
 

@@ -11,7 +11,7 @@
 #include "frame/memory.h"
 #include "platform/platform.h"
 #include "pop3_wire.h"
-#include "smtp/md5.h"
+#include "codec/md5.h"
 
 using namespace vok;
 using vok_test::Contains;
@@ -379,6 +379,17 @@ TEST_F(Pop3Wire, RetrOfAPlainMessageKeepsEveryLine) {
     EXPECT_TRUE(Contains(log, "[Not doing MIME/2]\r\n"));
     EXPECT_TRUE(Contains(log, "[CLOSE]\r\n"));
     EXPECT_EQ(vokStatistics(0, 22), 0);
+}
+
+TEST_F(Pop3Wire, LogDetailLeavesOutDownloadedLines) {
+    ASSERT_EQ(vokIntegerParam(0, VOK_LOG_DETAIL, 1), 1);
+    EXPECT_EQ(Fetch(kPlain, dir.path()), 0);
+    EXPECT_EQ(Mail(), kPlain);
+    std::string log = Log();
+    EXPECT_TRUE(Contains(log, "S: RETR 1\r\n")) << log;
+    EXPECT_TRUE(Contains(log, "[CLOSE]\r\n")) << log;
+    std::string firstLine(kPlain, strcspn(kPlain, "\r"));
+    EXPECT_FALSE(Contains(log, firstLine)) << log;
 }
 
 TEST_F(Pop3Wire, RetrRefusedEndsAtOnceWithMinus63) {

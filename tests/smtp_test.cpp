@@ -22,7 +22,7 @@
 #include "helpers.h"
 #include "platform/platform.h"
 #include "script_server.h"
-#include "smtp/md5.h"
+#include "codec/md5.h"
 #include "vok32.h"
 
 using namespace vok;
@@ -531,6 +531,26 @@ TEST_F(Smtp, HostileHeaderTextKeepsLinesShort) {
 }
 
 // --- Recipients and failures ----------------------------------------------------
+
+// LogDetail 1 keeps commands, replies and states in the log but not the
+// message's lines; the final "." line still shows where the data ended.
+TEST_F(Smtp, LogDetailLeavesOutTheMessageData) {
+    EXPECT_EQ(vokIntegerParam(0, VOK_LOG_DETAIL, 2), -1);
+    ASSERT_EQ(vokIntegerParam(0, VOK_LOG_DETAIL, 1), 1);
+    ScriptServer srv;
+    Greet(srv);
+    Envelope(srv, {"<bob@example.org>"});
+    ASSERT_EQ(Connect(srv), 0);
+    EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", "", "", "Hello", "body text", nullptr), 0);
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    std::string log = Log();
+    for (const char* kept : {"S: RCPT TO:<bob@example.org>\r\n", "S: DATA\r\n", "r: 354 go\r\n",
+                             "S: \r\n.\r\n", "r: 250 queued\r\n", "<252:"})
+        EXPECT_TRUE(Contains(log, kept)) << kept << "\n" << log;
+    for (const char* left : {"Subject: Hello", "body text"})
+        EXPECT_FALSE(Contains(log, left)) << left << "\n" << log;
+    EXPECT_TRUE(Contains(srv.Block(0), "body text"));
+}
 
 TEST_F(Smtp, RecipientWalk) {
     {  // A trailing delimiter ends the list; the walk goes on to CC.

@@ -352,6 +352,19 @@ namespace Vok32
         public const int VOK_AUTH_LOGIN = 2;
         public const int VOK_AUTH_CRAM_MD5 = 3;
         public const int VOK_AUTH_XOAUTH2 = 4;
+        /// Pipelining. Channel, 0 or 1, default 0. 1: when the EHLO reply lists PIPELINING (RFC
+        /// 2920), vokSendEmail sends MAIL FROM, every RCPT TO and DATA in one write and reads
+        /// their replies in order; refused recipients count as they do one at a time. 0 (or no
+        /// PIPELINING in the reply): one command per reply. Other values: -1.
+        public const int VOK_PARAM_PIPELINING = 34;
+        public const int VOK_PIPELINING = VOK_PARAM_PIPELINING;
+        /// LogDetail. Channel, 0 or 1, default 0. 0: the log (VOK_PARAM_LOG_FILE) shows every
+        /// byte sent and received; 1: commands, replies and states as before, but not the
+        /// message data (the lines of a message sent after DATA, the lines or blocks of a
+        /// message downloaded by RETR or TOP) nor the "P: " lines of data looked at ahead
+        /// (shown again as "r: " when taken). Other values: -1.
+        public const int VOK_PARAM_LOG_DETAIL = 35;
+        public const int VOK_LOG_DETAIL = VOK_PARAM_LOG_DETAIL;
         /// LogFile. Channel. Creates (truncates) the file and makes it the channel's trace,
         /// readable by its owner only (POSIX); passwords and login base64 show as "****".
         /// Result: the file handle (> 0), or -1 when the file cannot be created.

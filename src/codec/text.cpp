@@ -80,4 +80,16 @@ int32_t ParseDecimal(const char* text) {
     return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
 }
 
+size_t BoundedLength(const char* text, size_t limit) {
+    size_t n = 0;
+    while (n < limit && text[n]) ++n;
+    return n;
+}
+
+size_t LengthToCr(const char* text, size_t limit) {
+    size_t n = 0;
+    while (n < limit && text[n] && text[n] != '\r') ++n;
+    return n;
+}
+
 }  // namespace vok

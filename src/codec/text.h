@@ -3,6 +3,7 @@
 // number parsing over NUL-terminated single-byte strings.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vok {
@@ -47,5 +48,10 @@ int32_t ParseDecimal(const char* text);
 
 // Length of a NUL-terminated text; 0 for null.
 int TextLength(const char* text);
+
+// Length of a text up to its NUL (BoundedLength) or its first CR or NUL
+// (LengthToCr), looking at no more than limit bytes.
+size_t BoundedLength(const char* text, size_t limit);
+size_t LengthToCr(const char* text, size_t limit);
 
 }  // namespace vok

@@ -5,7 +5,6 @@
 #include "engine/engine.h"
 
 #include <atomic>
-#include <initializer_list>
 
 #include "engine/connect.h"
 #include "engine/tls_transport.h"
@@ -27,9 +26,9 @@ namespace {
 struct StepIndex {
     StateStep Steps[kStLimit] = {};
     StepIndex() {
-        for (const StateTable* table : {&kEngineStates, &kSmtpStates, &kPop3States, &kTlsStates})
-            for (int i = 0; i < table->Count; ++i) {
-                const StateEntry& e = table->Entries[i];
+        for (int t = 0; t < kStateTableCount; ++t)
+            for (int i = 0; i < kStateTables[t]->Count; ++i) {
+                const StateEntry& e = kStateTables[t]->Entries[i];
                 if (e.Number > 0 && e.Number < kStLimit) Steps[e.Number] = e.Step;
             }
     }
@@ -297,6 +296,7 @@ int StartOperation(Channel* ch, State firstState, bool needWritable) {
     ch->Deadline = 0;
     ch->NeedWritable = needWritable ? 1 : 0;
     ch->HoldSends = 0;
+    ch->DataQuiet = 0;
     if (!ch->AutoCall) return 0;
     return DriveToEnd(ch);
 }

@@ -23,15 +23,16 @@ struct StateEntry {
     StateStep Step;
 };
 
-// Each protocol module publishes the steps of its states; the driver looks
-// them up here. Tables are defined in the module that owns the states.
+// Each module publishes the steps of its states in a table defined where
+// the states are owned. The engine knows only its own; the list the driver
+// looks steps up in is put together above the protocols (src/wiring.cpp).
 struct StateTable {
     const StateEntry* Entries;
     int Count;
 };
 extern const StateTable kEngineStates;  // 101..106, 258/259, 298/299, 398/399
-extern const StateTable kSmtpStates;    // 150..272, 400..402
-extern const StateTable kPop3States;    // 300..336
+extern const StateTable* const kStateTables[];
+extern const int kStateTableCount;
 
 // The one writer of NextState: the state the next step runs.
 inline void GoTo(Channel* ch, State next) {

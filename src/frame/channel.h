@@ -24,7 +24,7 @@ namespace vok {
 constexpr int kMaxChannels = 128;
 
 // Sizes of the fixed text fields, in characters (the buffers are 2 longer).
-constexpr int kLineChars = 2048;   // ScratchLine, CommandLine, ReplyBuffer, body line
+constexpr int kLineChars = 2048;   // ScratchLine, LogLine, CommandLine, ReplyBuffer, body line
 constexpr int kNameChars = 128;    // server, addresses, file names
 constexpr int kUserChars = 64;     // user names, passwords
 constexpr int kCharsetChars = 40;  // a charset's name (RFC 2978)
@@ -41,7 +41,8 @@ constexpr int kRetrBufferSize = 16384;   // a RETR response is read in blocks th
 
 struct Channel {
     int32_t Chan;
-    char ScratchLine[kLineChars + 2];
+    char ScratchLine[kLineChars + 2];  // work space of the protocol code
+    char LogLine[kLineChars + 2];      // LogFormat's own, so a log line never clobbers work
     char CommandLine[kLineChars + 2];
     char ReplyBuffer[kLineChars + 2];
     char TextBuffer[kLineChars + 2];  // body reader's block buffer
@@ -211,9 +212,15 @@ struct Channel {
     plat::NetAddress ServerAddrs[plat::kMaxServerAddresses];
     int32_t ServerAddrCount;
     int32_t ServerAddrIndex;
-    uint32_t ConnectLimit;  // all attempts end by this tick
-    uint32_t AttemptLimit;  // the current attempt gives way to the next address after this tick
+    uint32_t ConnectLimit;     // all attempts end by this tick
+    uint32_t AttemptLimit;     // the current attempt gives way to the next address after this tick
     plat::HostLookup* Lookup;  // the server's name being looked up, or null
+
+    // LogDetail: 0 logs everything; 1 leaves out message data (the lines
+    // of a message sent, the blocks of one downloaded) while DataQuiet is set.
+    uint8_t LogDetail;
+    uint8_t DataQuiet;   // message data is crossing the connection now
+    uint8_t Pipelining;  // send MAIL, RCPT and DATA at once when the server allows (RFC 2920)
 };
 
 // One entry of the channel table.

@@ -25,16 +25,18 @@ void LogFormat(Channel* ch, const char* format, ...) {
     if (!ch || ch->LogFile <= 0) return;
     va_list args;
     va_start(args, format);
-    int n = vsnprintf(ch->ScratchLine, sizeof ch->ScratchLine, format, args);
+    int n = vsnprintf(ch->LogLine, sizeof ch->LogLine, format, args);
     va_end(args);
     if (n < 0) return;
-    if (n >= static_cast<int>(sizeof ch->ScratchLine))
-        n = static_cast<int>(sizeof ch->ScratchLine) - 1;
-    LogWrite(ch, ch->ScratchLine, n);
+    if (n >= static_cast<int>(sizeof ch->LogLine)) n = static_cast<int>(sizeof ch->LogLine) - 1;
+    LogWrite(ch, ch->LogLine, n);
 }
 
 void LogTraffic(Channel* ch, const char* prefix, const char* data, int len) {
     if (!ch || ch->LogFile <= 0) return;
+    // LogDetail 1 leaves out message data, and the copy of bytes looked at
+    // ahead ("P: "), which the log shows again as they are taken ("r: ").
+    if (ch->LogDetail != 0 && (ch->DataQuiet || prefix[0] == 'P')) return;
     LogWrite(ch, prefix, 3);
     LogWrite(ch, data, len);
 }

@@ -21,11 +21,13 @@ void LogWrite(Channel* ch, const char* data, int len);
 // Writes a NUL-terminated text as it is.
 void LogText(Channel* ch, const char* text);
 
-// Formats into the channel's ScratchLine (bounded) and writes the result.
+// Formats into the channel's LogLine (bounded) and writes the result; the
+// arguments may point into any other buffer of the channel.
 void LogFormat(Channel* ch, const char* format, ...) VOK_PRINTF(2, 3);
 
 // Writes a three-character traffic prefix ("S: ", "P: ", "r: ", "R: ")
-// followed by the bytes, with no line end added.
+// followed by the bytes, with no line end added. On a channel with
+// LogDetail 1: nothing while message data crosses (DataQuiet), nor for "P: ".
 void LogTraffic(Channel* ch, const char* prefix, const char* data, int len);
 
 // Traffic we sent ("S: "), with the secret part of a line masked as the

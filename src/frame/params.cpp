@@ -56,8 +56,6 @@ int AddHeaderLine(Channel* ch, const char* text) {
         FreeMemory(ch->Chan, kSlotUserHeaders, kSlotUserHeaders);
     }
     AppendText(joined, text, kLineChars - TextLength(joined));
-    // AllocAndCopy only formats into ScratchLine after it has failed, when
-    // the joined text is no longer needed.
     return StoreUserHeaders(ch, joined);
 }
 
@@ -234,6 +232,14 @@ extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int val
         case VOK_PARAM_AUTH_METHOD:
             if (value < 0 || value > 4) return -1;
             ch->AuthMethod = static_cast<uint8_t>(value);
+            break;
+        case VOK_PARAM_PIPELINING:
+            if (value < 0 || value > 1) return -1;
+            ch->Pipelining = static_cast<uint8_t>(value);
+            break;
+        case VOK_PARAM_LOG_DETAIL:
+            if (value < 0 || value > 1) return -1;
+            ch->LogDetail = static_cast<uint8_t>(value);
             break;
         default:
             return -1;

@@ -10,12 +10,19 @@
 namespace vok {
 
 struct Channel;
+struct StateTable;
+
+extern const StateTable kPop3States;  // 300..336 (pop3_states.cpp)
 
 // Byte counters of the statistics call wrap instead of overflowing on a
 // huge download.
 inline void AddCount(int32_t* counter, int32_t n) {
     *counter = static_cast<int32_t>(static_cast<uint32_t>(*counter) + static_cast<uint32_t>(n));
 }
+
+// Replaces the APOP timestamp and password in AuthBuffer by the answer
+// "user hexdigest" (RFC 1939 section 7). Never reads or writes past AuthBuffer.
+void BuildApopResponse(Channel* ch);
 
 // The first login state for the channel's AuthMethod (pop3_auth.cpp).
 State Pop3LoginState(const Channel* ch);

@@ -3,6 +3,7 @@
 // through the SASL AUTH command with an initial response (RFC 5034), once
 // CAPA has shown the server offers the mechanism (RFC 2449); LOGIN is
 // USER/PASS and CRAM-MD5 its POP3 counterpart, APOP.
+#include "codec/md5.h"
 #include "codec/text.h"
 #include "engine/engine.h"
 #include "engine/sasl.h"
@@ -143,6 +144,18 @@ int ReadSaslFinal(Channel* ch, uint32_t) {
     int rc = AwaitPop3Reply(ch);
     if (rc <= 0) return rc;
     return DriverError(ch, 0, VOK_POP3_ERROR);
+}
+
+void BuildApopResponse(Channel* ch) {
+    if (!ch) return;
+    // RFC 1939 section 7: MD5 of the greeting's timestamp followed by the
+    // shared secret, no CR cut.
+    uint8_t digest[16];
+    Md5 md;
+    md.Update(ch->AuthBuffer, BoundedLength(ch->AuthBuffer, sizeof ch->AuthBuffer));
+    md.Final(digest);
+    static_assert(kUserChars + 34 <= sizeof(Channel::AuthBuffer), "answer fits AuthBuffer");
+    FormatDigestAnswer(ch->UserName, kUserChars, digest, ch->AuthBuffer);
 }
 
 }  // namespace vok

@@ -14,7 +14,6 @@
 #include "platform/platform.h"
 #include "pop3/decoder.h"
 #include "pop3/pop3.h"
-#include "smtp/md5.h"
 #include "vok32.h"
 
 namespace vok {
@@ -112,6 +111,7 @@ void TerminateUidBuffer(Channel* ch) {
 // What state 313 does: the download's files are closed. complete: the
 // response's "." line came. 0, or -67 when a file was not written whole.
 int FinishDownload(Channel* ch, bool complete) {
+    ch->DataQuiet = 0;
     int rc = EndDownload(ch, complete);
     if (ch->MailHandle > 0) plat::FileClose(ch->MailHandle);
     ch->MailHandle = 0;
@@ -306,6 +306,7 @@ int OpenMessageFile(Channel* ch, uint32_t now) {
     if (ch->DecoderState == kDecodeRaw) {
         ch->NextTime = 0;
         GoTo(ch, kPop3RawBlock);
+        ch->DataQuiet = 1;  // status line and message come as one stream
     } else {
         ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
         GoTo(ch, kPop3RetrLine);
@@ -361,7 +362,10 @@ int TakeStatusLine(Channel* ch, int n, bool toBuffer) {
     ch->ReplyCode = line[0] == '+' ? 100 : 500;
     AddCount(&ch->BodyBytesRead, n);
     if (toBuffer) CopyToUserBuffer(ch, line, n);
-    if (ch->ReplyCode == 100) return 0;
+    if (ch->ReplyCode == 100) {
+        ch->DataQuiet = 1;  // the message's lines follow
+        return 0;
+    }
     if (!toBuffer) WriteMailData(ch, line, n);
     return EndCutOff(ch, VOK_POP3_ERROR);
 }

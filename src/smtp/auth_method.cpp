@@ -3,6 +3,7 @@
 // the bearer token as the AUTH command's initial response (RFC 4954
 // section 4); a refusal comes as a 334 challenge carrying an error, which is
 // answered with an empty line to get the final reply.
+#include "codec/md5.h"
 #include "codec/text.h"
 #include "engine/engine.h"
 #include "engine/sasl.h"
@@ -98,3 +99,22 @@ int ReadXoauth2Final(Channel* ch, uint32_t) {
 }
 
 }  // namespace vok::smtp
+
+namespace vok {
+
+void BuildCramMd5Response(Channel* ch) {
+    if (!ch) return;
+    // AuthBuffer may have been filled to its last byte; never read past it.
+    char challenge[sizeof ch->AuthBuffer + 1];
+    size_t n = LengthToCr(ch->AuthBuffer, sizeof ch->AuthBuffer);
+    CopyBytes(challenge, ch->AuthBuffer, static_cast<int>(n));
+    char password[kUserChars + 1];
+    CopyText(password, ch->SmtpPassword, kUserChars);
+
+    uint8_t digest[16];
+    HmacMd5(challenge, password, digest);
+    static_assert(kUserChars + 34 <= sizeof(Channel::AuthBuffer), "answer fits AuthBuffer");
+    FormatDigestAnswer(ch->UserName, kUserChars, digest, ch->AuthBuffer);
+}
+
+}  // namespace vok

@@ -1,18 +1,10 @@
 /* SPDX-License-Identifier: MIT */
-// Body lines of outgoing messages and the Date header line.
+// Body lines of outgoing messages.
 #pragma once
 
 namespace vok {
 
 struct Channel;
-
-// "Date: Mon, 7 Dec 2026 05:01:52 +0100" from the local clock and zone.
-// out needs 64 bytes.
-void FormatDateLine(char* out);
-
-// Sign and four digits of a zone offset given in minutes east of UTC
-// ("+0530"); out needs 6 bytes.
-void FormatZone(int offsetMinutes, char* out);
 
 // Resets the body reader before a new body (TextEnd, TextPos, TextLimit and
 // the read-ahead byte Lookahead).

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "codec/codec.h"
+#include "codec/date.h"
 #include "codec/text.h"
 #include "engine/engine.h"
 #include "engine/transport.h"
@@ -435,6 +436,7 @@ int ReadDataReply(Channel* ch, uint32_t now) {
     int r = AwaitSmtpReply(ch);
     if (r <= 0) return r;
     ch->HoldSends = 1;  // the message data follows line by line
+    ch->DataQuiet = 1;
     GoTo(ch, kStMessageId);
     return 0;
 }
@@ -912,6 +914,7 @@ int EndMessage(Channel* ch, uint32_t now) {
         if (rc < 0) return WriteFailed(ch, rc);
     }
     ch->HoldSends = 0;  // the final dot pushes out everything held
+    ch->DataQuiet = 0;
     int rc = SendWhole(ch, false, "\r\n.");
     if (rc < 0) return WriteFailed(ch, rc);
     ReplyWait(ch, now);

@@ -9,7 +9,6 @@
 #include "frame/channel.h"
 #include "frame/log.h"
 #include "frame/settings.h"
-#include "smtp/md5.h"
 #include "smtp/smtp.h"
 #include "vok32.h"
 

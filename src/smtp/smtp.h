@@ -8,6 +8,14 @@
 namespace vok {
 
 struct Channel;
+struct StateTable;
+
+extern const StateTable kSmtpStates;  // 150..272, 400..402 (smtp_states.cpp)
+
+// Replaces the CRAM-MD5 challenge in AuthBuffer by the answer "user
+// hexdigest" (RFC 2195): the challenge is digested up to its first CR and
+// keyed with SmtpPassword. Never reads or writes past AuthBuffer.
+void BuildCramMd5Response(Channel* ch);
 
 // --- Addresses (address.cpp) ---------------------------------------------------
 

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
-// vokStatistics and vokDebug: read-only views of a channel.
+// vokStatistics and vokDebug: read-only views of a channel, its connection
+// included (which is why they live with the engine).
 #include <cstdint>
 
+#include "codec/date.h"
 #include "codec/text.h"
 #include "engine/connect.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/memory.h"
 #include "platform/sockets.h"
-#include "smtp/bodylines.h"
 #include "vok32.h"
 
 namespace vok {

@@ -1,14 +1,12 @@
 /* SPDX-License-Identifier: MIT */
-// MD5 (RFC 1321), HMAC-MD5 (RFC 2104) and the two challenge-response answers
-// built on them: AUTH CRAM-MD5 (RFC 2195) and POP3 APOP (RFC 1939).
+// MD5 (RFC 1321) and HMAC-MD5 (RFC 2104), pure routines on caller storage.
+// The login answers built on them (CRAM-MD5, APOP) live with their protocols.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 namespace vok {
-
-struct Channel;
 
 // Final writes the digest and starts the context afresh.
 class Md5 {
@@ -30,11 +28,9 @@ void HmacMd5(const char* text, const char* key, uint8_t digest[16]);
 // 32 lower-case hex digits and a NUL (out needs 33 bytes).
 void DigestToHex(const uint8_t digest[16], char* out);
 
-// Replace the challenge / timestamp+password in AuthBuffer by the answer
-// "user hexdigest". The CRAM-MD5 challenge is digested up to its first CR and
-// keyed with SmtpPassword; the APOP string is digested whole. Neither reads
-// or writes past AuthBuffer, whatever it holds.
-void BuildCramMd5Response(Channel* ch);
-void BuildApopResponse(Channel* ch);
+// "user hexdigest", the answer of CRAM-MD5 (RFC 2195) and APOP (RFC 1939):
+// at most userMax characters of user, a space and the 32 digits, then a NUL
+// (out needs userMax + 34 bytes).
+void FormatDigestAnswer(const char* user, int userMax, const uint8_t digest[16], char* out);
 
 }  // namespace vok

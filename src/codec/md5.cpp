@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
-// MD5 as RFC 1321 defines it, HMAC-MD5 after RFC 2104, and the two login
-// answers built on them.
-#include "smtp/md5.h"
+// MD5 as RFC 1321 defines it, HMAC-MD5 after RFC 2104, and the
+// "user hexdigest" answer the logins built on them send.
+#include "codec/md5.h"
 
 #include <cstring>
 
 #include "codec/text.h"
-#include "frame/channel.h"
 
 namespace vok {
 
@@ -75,31 +74,6 @@ void Transform(uint32_t state[4], const uint8_t block[64]) {
     state[1] += b;
     state[2] += c;
     state[3] += d;
-}
-
-// Length of a text up to its first CR or its NUL, looking at no more than
-// limit bytes.
-size_t LengthToCr(const char* text, size_t limit) {
-    size_t n = 0;
-    while (n < limit && text[n] && text[n] != '\r') ++n;
-    return n;
-}
-
-size_t BoundedLength(const char* text, size_t limit) {
-    size_t n = 0;
-    while (n < limit && text[n]) ++n;
-    return n;
-}
-
-// "user hexdigest" into AuthBuffer, however long the user name field holds.
-void WriteAnswer(Channel* ch, const uint8_t digest[16]) {
-    char hex[33];
-    DigestToHex(digest, hex);
-    char* out = ch->AuthBuffer;
-    int n = CopyText(out, ch->UserName, kUserChars);
-    out[n++] = ' ';
-    CopyText(out + n, hex, 32);
-    static_assert(kUserChars + 1 + 32 < sizeof(Channel::AuthBuffer), "answer fits AuthBuffer");
 }
 
 }  // namespace
@@ -189,29 +163,12 @@ void DigestToHex(const uint8_t digest[16], char* out) {
     out[32] = '\0';
 }
 
-void BuildCramMd5Response(Channel* ch) {
-    if (!ch) return;
-    // AuthBuffer may have been filled to its last byte; never read past it.
-    char challenge[sizeof ch->AuthBuffer + 1];
-    size_t n = LengthToCr(ch->AuthBuffer, sizeof ch->AuthBuffer);
-    CopyBytes(challenge, ch->AuthBuffer, static_cast<int>(n));
-    char password[kUserChars + 1];
-    CopyText(password, ch->SmtpPassword, kUserChars);
-
-    uint8_t digest[16];
-    HmacMd5(challenge, password, digest);
-    WriteAnswer(ch, digest);
-}
-
-void BuildApopResponse(Channel* ch) {
-    if (!ch) return;
-    // RFC 1939 section 7: MD5 of the greeting's timestamp followed by the
-    // shared secret, no CR cut.
-    uint8_t digest[16];
-    Md5 md;
-    md.Update(ch->AuthBuffer, BoundedLength(ch->AuthBuffer, sizeof ch->AuthBuffer));
-    md.Final(digest);
-    WriteAnswer(ch, digest);
+void FormatDigestAnswer(const char* user, int userMax, const uint8_t digest[16], char* out) {
+    char hex[33];
+    DigestToHex(digest, hex);
+    int n = CopyText(out, user ? user : "", userMax);
+    out[n++] = ' ';
+    CopyText(out + n, hex, 32);
 }
 
 }  // namespace vok
