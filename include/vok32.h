@@ -343,6 +343,17 @@ extern "C" {
  * values: -1. */
 #define VOK_PARAM_LOG_DETAIL 35
 #define VOK_LOG_DETAIL VOK_PARAM_LOG_DETAIL
+/* ListAll. Channel, 0 or 1, default 0. 1: the first vokGetEmailSize of a
+ * session sends LIST and the first vokGetEmailUID of one message sends UIDL,
+ * both without a message number (RFC 1939 5), and keep every message's
+ * answer (message numbers up to 65536); later calls are answered from them
+ * without a command, vokGetEmailUID in the form "+OK n uid" CR LF as the
+ * server gives it. A message the listing lacks is asked about on its own as
+ * with 0. vokDeleteEmail, vokCommand, a new connect and the end of the
+ * connection discard the listings. 0: one LIST n or UIDL n per call. Other
+ * values: -1. */
+#define VOK_PARAM_LIST_ALL 36
+#define VOK_LIST_ALL VOK_PARAM_LIST_ALL
 
 /* String parameters (vokStringParam). Texts are copied: the caller keeps
  * its buffer. A text longer than its field is cut without error. Result:

@@ -252,6 +252,48 @@ TEST_F(Pop3Wire, UidlOfOneMessageAndOfTheMailbox) {
     EXPECT_TRUE(srv.Finish()) << srv.Failures();
 }
 
+// ListAll: a thousand sizes and ids cost one LIST and one UIDL. A message
+// the listing lacks is asked about on its own; DELE discards the listing,
+// and a refused listing leaves the one-message command.
+TEST_F(Pop3Wire, ListAllAnswersFromOneListingEach) {
+    std::string sizes = "+OK 1000 messages\r\n", uids = "+OK\r\n";
+    for (int i = 1; i <= 1000; ++i) {
+        sizes += std::to_string(i) + " " + std::to_string(100 + i) + "\r\n";
+        uids += std::to_string(i) + " id-" + std::to_string(i) + "\r\n";
+    }
+    ScriptServer srv;
+    Login(srv)
+        .Expect("LIST\r\n")
+        .Send(sizes + ".\r\n")
+        .Expect("UIDL\r\n")
+        .Send(uids + ".\r\n")
+        .Expect("LIST 1001\r\n")
+        .Send("-ERR no such message\r\n")
+        .Expect("DELE 2\r\n")
+        .Send("+OK\r\n")
+        .Expect("LIST\r\n")
+        .Send("-ERR not now\r\n")
+        .Expect("LIST 3\r\n")
+        .Send("+OK 3 103\r\n");
+    EXPECT_EQ(vokIntegerParam(0, VOK_LIST_ALL, 2), -1);
+    ASSERT_EQ(vokIntegerParam(0, VOK_LIST_ALL, 1), 1);
+    ASSERT_EQ(Connect(srv), 0);
+    int wrong = 0;
+    char buf[200];
+    for (int i = 1; i <= 1000; ++i) {
+        std::string uid = "+OK " + std::to_string(i) + " id-" + std::to_string(i) + "\r\n";
+        wrong += vokGetEmailSize(0, i) != 100 + i;
+        wrong += vokGetEmailUID(0, i, buf, sizeof buf) != static_cast<int>(uid.size());
+        wrong += buf != uid;
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(vokStatistics(0, VOK_STAT_MESSAGE_SIZE), 1100);
+    EXPECT_EQ(vokGetEmailSize(0, 1001), VOK_POP3_ERROR);
+    EXPECT_EQ(vokDeleteEmail(0, 2), 0);
+    EXPECT_EQ(vokGetEmailSize(0, 3), 103);
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+}
+
 // A list longer than the buffer fills it and is still terminated inside it.
 TEST_F(Pop3Wire, UidlListThatFillsTheBufferIsTerminated) {
     std::string list = "+OK\r\n";

@@ -367,6 +367,15 @@ const
   // values: -1.
   VOK_PARAM_LOG_DETAIL = 35;
   VOK_LOG_DETAIL = VOK_PARAM_LOG_DETAIL;
+  // ListAll. Channel, 0 or 1, default 0. 1: the first vokGetEmailSize of a session sends LIST
+  // and the first vokGetEmailUID of one message sends UIDL, both without a message number (RFC
+  // 1939 5), and keep every message's answer (message numbers up to 65536); later calls are
+  // answered from them without a command, vokGetEmailUID in the form "+OK n uid" CR LF as the
+  // server gives it. A message the listing lacks is asked about on its own as with 0.
+  // vokDeleteEmail, vokCommand, a new connect and the end of the connection discard the
+  // listings. 0: one LIST n or UIDL n per call. Other values: -1.
+  VOK_PARAM_LIST_ALL = 36;
+  VOK_LIST_ALL = VOK_PARAM_LIST_ALL;
   // LogFile. Channel. Creates (truncates) the file and makes it the channel's trace, readable
   // by its owner only (POSIX); passwords and login base64 show as "****". Result: the file
   // handle (> 0), or -1 when the file cannot be created.

@@ -59,6 +59,7 @@ extern "C" VOK_EXPORT int VOKAPI vokCommand(int channel, const char* command) {
     LogCall(ch, "vokCommand");
     if (!command) return VOK_NULL_POINTER;
     CopyText(ch->RawCommand, command, kRawCommandChars);
+    DropListing(ch);  // RSET, DELE, ...: what was listed may no longer hold
     ch->ReturnState = 0;
     ch->SockCode = 0;
     // Only a channel opened by a connect call has a server to talk to.

@@ -119,6 +119,8 @@ enum State : int32_t {
     kPop3ListReply = 318,
     kPop3Uidl = 320,
     kPop3UidlLine = 321,
+    kPop3Listing = 322,  // LIST or UIDL of the whole mailbox (ListAll)
+    kPop3ListingLine = 323,
     kPop3Stls = 330,  // STLS after the greeting (RFC 2595 section 4)
     kPop3StlsReply = 331,
     kPop3Capa = 332,  // CAPA, to see the SASL mechanisms (RFC 2449 section 6.3)

@@ -460,6 +460,7 @@ void DropSocket(Channel* ch) {
 
 void CloseConnection(Channel* ch) {
     EndLookup(ch);  // a connect that ends while the server's name is looked up
+    DropListing(ch);
     ch->DataQuiet = 0;
     LogText(ch, "Closing socket\r\n");
     ch->HoldSends = 0;

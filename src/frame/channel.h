@@ -30,6 +30,8 @@ constexpr int kUserChars = 64;     // user names, passwords
 constexpr int kCharsetChars = 40;  // a charset's name (RFC 2978)
 constexpr int kTokenChars = 8192;  // an OAuth bearer token
 constexpr int kRawCommandChars = 32;
+constexpr int kUidChars = 70;        // a unique id (RFC 1939 section 7)
+constexpr int kMaxListed = 1 << 16;  // highest message number a listing keeps
 constexpr int kRecipientChars = 32;
 constexpr int kSavedNamesChars = 1024;
 constexpr int kReplyRoom = 1024;  // what one reply may use of ReplyBuffer
@@ -221,6 +223,17 @@ struct Channel {
     uint8_t LogDetail;
     uint8_t DataQuiet;   // message data is crossing the connection now
     uint8_t Pipelining;  // send MAIL, RCPT and DATA at once when the server allows (RFC 2920)
+
+    // ListAll: the first size or unique id asked for in a session fetches
+    // every message's with one LIST or UIDL (RFC 1939 section 5); later
+    // questions are answered from here. Indexed by message number; a
+    // message not listed has size -1 and an empty id. Null: not fetched.
+    uint8_t ListAll;
+    char ListWant;       // 'L' or 'U': the listing being read
+    int32_t* ListSizes;  // ListSizeSlots entries
+    char* ListUids;      // ListUidSlots entries of kUidChars + 1 bytes
+    int32_t ListSizeSlots;
+    int32_t ListUidSlots;
 };
 
 // One entry of the channel table.
@@ -257,5 +270,9 @@ bool ReleaseUnderWay();
 
 // Makes a channel's record with its defaults. 1, or -55.
 int CreateChannel(int chan);
+
+// Forgets the mailbox listings (ListSizes, ListUids): the mailbox may have
+// changed (DELE, a raw command such as RSET) or the session has ended.
+void DropListing(Channel* ch);
 
 }  // namespace vok

@@ -77,6 +77,15 @@ int CreateChannel(int chan) {
 // Closes whatever files a channel still holds (and its socket, when asked):
 // release runs no driver steps, so nothing else would close them and they
 // would leak across attach cycles. Nothing is sent and nothing is logged.
+void DropListing(Channel* ch) {
+    plat::FreeZeroed(ch->ListSizes);
+    plat::FreeZeroed(ch->ListUids);
+    ch->ListSizes = nullptr;
+    ch->ListUids = nullptr;
+    ch->ListSizeSlots = 0;
+    ch->ListUidSlots = 0;
+}
+
 void CloseChannelResources(Channel* ch, bool closeSocket) {
     // A download cut off by the release: the decoded bytes still held go to
     // the attachment's (temporary) file.
@@ -95,6 +104,7 @@ void CloseChannelResources(Channel* ch, bool closeSocket) {
     ch->Tls = nullptr;
     plat::LookupEnd(ch->Lookup);  // a lookup still running frees itself
     ch->Lookup = nullptr;
+    DropListing(ch);
     if (closeSocket && ch->Socket != plat::kNoSocket) {
         plat::SocketClose(ch->Socket, 0);  // dropped, as the socket layer's cleanup would
         ch->Socket = plat::kNoSocket;

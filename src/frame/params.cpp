@@ -237,6 +237,10 @@ extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int val
             if (value < 0 || value > 1) return -1;
             ch->Pipelining = static_cast<uint8_t>(value);
             break;
+        case VOK_PARAM_LIST_ALL:
+            if (value < 0 || value > 1) return -1;
+            ch->ListAll = static_cast<uint8_t>(value);
+            break;
         case VOK_PARAM_LOG_DETAIL:
             if (value < 0 || value > 1) return -1;
             ch->LogDetail = static_cast<uint8_t>(value);

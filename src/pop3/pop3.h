@@ -24,6 +24,13 @@ inline void AddCount(int32_t* counter, int32_t n) {
 // "user hexdigest" (RFC 1939 section 7). Never reads or writes past AuthBuffer.
 void BuildApopResponse(Channel* ch);
 
+// ListAll: the size / unique id of message n from the session's listing.
+// False when there is no listing or it lacks the message.
+bool ListedSize(const Channel* ch, int n, int32_t* size);
+bool ListedUid(const Channel* ch, int n, const char** uid);
+// Places "+OK n uid" CR LF in the caller's UserBuffer, as UIDL n answers.
+void AnswerUidFromListing(Channel* ch, int n, const char* uid);
+
 // The first login state for the channel's AuthMethod (pop3_auth.cpp).
 State Pop3LoginState(const Channel* ch);
 int SendCapa(Channel* ch, uint32_t now);

@@ -64,6 +64,7 @@ extern "C" VOK_EXPORT int VOKAPI vokPop3Connect(int channel, const char* server,
     ch->RemotePort = ch->Pop3Port;
     ch->MessageCount = 0;
     ch->AttachCount = 0;
+    DropListing(ch);
     EmptyRing(ch);
     return StartOperation(ch, kPop3Connect, false);
 }
@@ -81,6 +82,17 @@ extern "C" VOK_EXPORT int VOKAPI vokGetEmailSize(int channel, int message) {
     if (int rc = Pop3Channel(channel, "vokGetEmailSize", &ch)) return rc;
     if (message < 1) return VOK_NO_SUCH_MESSAGE;
     ch->MessageNumber = message;
+    if (ch->ListAll) {
+        int32_t size = 0;
+        if (ListedSize(ch, message, &size)) {
+            ch->MessageSize = size;
+            return ch->AutoCall ? size : 0;
+        }
+        if (!ch->ListSizes) {
+            ch->ListWant = 'L';
+            return Run(ch, kPop3Listing, &ch->MessageSize);
+        }
+    }
     return Run(ch, kPop3List, &ch->MessageSize);
 }
 
@@ -90,6 +102,7 @@ extern "C" VOK_EXPORT int VOKAPI vokDeleteEmail(int channel, int message) {
     if (int rc = Pop3Channel(channel, "vokDelete", &ch)) return rc;
     if (message < 1) return VOK_NO_SUCH_MESSAGE;
     ch->MessageNumber = message;
+    DropListing(ch);
     return Run(ch, kPop3Dele, nullptr);
 }
 
@@ -104,6 +117,17 @@ extern "C" VOK_EXPORT int VOKAPI vokGetEmailUID(int channel, int message, char* 
     ch->UserBufferSize = size - 1;  // one byte stays for the NUL
     ch->UserBufferLen = 0;
     buffer[0] = '\0';
+    if (ch->ListAll && message >= 1) {
+        const char* uid = nullptr;
+        if (ListedUid(ch, message, &uid)) {
+            AnswerUidFromListing(ch, message, uid);
+            return ch->AutoCall ? ch->UserBufferLen : 0;
+        }
+        if (!ch->ListUids) {
+            ch->ListWant = 'U';
+            return Run(ch, kPop3Listing, &ch->UserBufferLen);
+        }
+    }
     return Run(ch, kPop3Uidl, &ch->UserBufferLen);
 }
 

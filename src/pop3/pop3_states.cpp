@@ -533,6 +533,152 @@ int ReadUidlLine(Channel* ch, uint32_t now) {
     return 0;
 }
 
+// --- The whole mailbox's sizes or unique ids (ListAll) ---------------------------
+
+int32_t GrownSlots(int32_t slots, int n) {
+    int64_t want = slots < 64 ? 64 : static_cast<int64_t>(slots) * 2;
+    if (want < n + 1) want = n + 1;
+    return static_cast<int32_t>(want > kMaxListed + 1 ? kMaxListed + 1 : want);
+}
+
+// Room for message n in the listing being read; false when it cannot be kept.
+bool MakeRoom(Channel* ch, int n) {
+    if (n < 1 || n > kMaxListed) return false;
+    bool uids = ch->ListWant == 'U';
+    int32_t slots = uids ? ch->ListUidSlots : ch->ListSizeSlots;
+    if (n < slots) return true;
+    int32_t grown = GrownSlots(slots, n);
+    size_t entry = uids ? kUidChars + 1 : sizeof(int32_t);
+    void* block = plat::AllocZeroed(entry * static_cast<size_t>(grown));
+    if (!block) return false;
+    if (uids) {
+        if (ch->ListUids) memcpy(block, ch->ListUids, entry * static_cast<size_t>(slots));
+        plat::FreeZeroed(ch->ListUids);
+        ch->ListUids = static_cast<char*>(block);
+        ch->ListUidSlots = grown;
+    } else {
+        auto* sizes = static_cast<int32_t*>(block);
+        if (ch->ListSizes) memcpy(sizes, ch->ListSizes, entry * static_cast<size_t>(slots));
+        for (int32_t i = slots; i < grown; ++i) sizes[i] = -1;
+        plat::FreeZeroed(ch->ListSizes);
+        ch->ListSizes = sizes;
+        ch->ListSizeSlots = grown;
+    }
+    return true;
+}
+
+// "n size" or "n uid" (RFC 1939 section 5 and 7); a line that is neither is
+// passed over.
+void KeepListingLine(Channel* ch, const char* line) {
+    int64_t n = 0;
+    const char* p = line;
+    while (*p >= '0' && *p <= '9' && n <= kMaxListed) n = n * 10 + (*p++ - '0');
+    if (p == line || *p != ' ' || !MakeRoom(ch, static_cast<int>(n))) return;
+    while (*p == ' ') ++p;
+    if (ch->ListWant == 'U') {
+        char* uid = ch->ListUids + static_cast<size_t>(n) * (kUidChars + 1);
+        int k = 0;
+        while (k < kUidChars && p[k] > 0x20 && p[k] < 0x7F) uid[k] = p[k], ++k;
+        uid[k] = '\0';
+    } else if (*p >= '0' && *p <= '9') {
+        ch->ListSizes[n] = ParseDecimal(p);
+    }
+}
+
+// The listing is complete (or was refused): the call's question is answered
+// from it, or by the one-message command when the listing lacks the message.
+void AnswerFromListing(Channel* ch) {
+    // A refused or empty listing still counts as fetched.
+    MakeRoom(ch, 1);
+    int n = ch->MessageNumber;
+    if (ch->ListWant == 'U') {
+        const char* uid = nullptr;
+        if (ListedUid(ch, n, &uid)) {
+            AnswerUidFromListing(ch, n, uid);
+            GoTo(ch, kStIdle);
+        } else {
+            GoTo(ch, kPop3Uidl);
+        }
+        return;
+    }
+    int32_t size = 0;
+    if (ListedSize(ch, n, &size)) {
+        ch->MessageSize = size;
+        GoTo(ch, kStIdle);
+    } else {
+        GoTo(ch, kPop3List);
+    }
+}
+
+int SendListing(Channel* ch, uint32_t now) {
+    CopyText(ch->CommandLine, ch->ListWant == 'U' ? "UIDL" : "LIST", kLineChars);
+    if (int rc = SendCommand(ch, VOK_SOCKET_WRITE_ERROR)) return rc;
+    ReplyWait(ch, now);
+    ch->StatusPending = 1;
+    ch->AtLineStart = 1;
+    GoTo(ch, kPop3ListingLine);
+    return 0;
+}
+
+int ReadListingLine(Channel* ch, uint32_t now) {
+    if (!WaitReadable(ch, ReadWaitMs())) return 0;
+    bool status = ch->StatusPending != 0;
+    bool lineStart = ch->AtLineStart != 0;
+    bool end = false;
+    int n = ReadResponseLine(ch, ScaledWait(ReadWaitMs(), 4), &end);
+    if (n < 0) return DriverError(ch, 0, n);
+    if (n == 0) return 0;
+    if (end) {
+        AnswerFromListing(ch);
+        return 0;
+    }
+    const char* line = ch->ReplyBuffer;
+    bool lineDone = EndsLine(line, n);
+    ch->AtLineStart = lineDone;
+    if (status) {
+        // As for UIDL: a status that is neither leaves the sides out of step.
+        if (memcmp(line, "+OK", 3) != 0 && memcmp(line, "-ERR", 4) != 0)
+            return DriverError(ch, 0, VOK_POP3_ERROR);
+        ch->StatusPending = 0;
+        CopyText(ch->LastReply, line, kNameChars);
+        ch->ReplyCode = line[0] == '+' ? 100 : 500;
+        if (line[0] != '+') {
+            AnswerFromListing(ch);  // refused: no "." follows
+            return 0;
+        }
+    } else if (lineStart) {
+        KeepListingLine(ch, line);
+    }
+    ExtendDeadline(ch, now);
+    return 0;
+}
+
+}  // namespace
+
+bool ListedSize(const Channel* ch, int n, int32_t* size) {
+    if (!ch->ListSizes || n < 1 || n >= ch->ListSizeSlots || ch->ListSizes[n] < 0) return false;
+    *size = ch->ListSizes[n];
+    return true;
+}
+
+bool ListedUid(const Channel* ch, int n, const char** uid) {
+    if (!ch->ListUids || n < 1 || n >= ch->ListUidSlots) return false;
+    const char* entry = ch->ListUids + static_cast<size_t>(n) * (kUidChars + 1);
+    if (!entry[0]) return false;
+    *uid = entry;
+    return true;
+}
+
+void AnswerUidFromListing(Channel* ch, int n, const char* uid) {
+    char line[kUidChars + 32];
+    int len = snprintf(line, sizeof line, "+OK %d %s\r\n", n, uid);
+    ch->UserBufferLen = 0;
+    CopyToUserBuffer(ch, line, len);
+    TerminateUidBuffer(ch);
+}
+
+namespace {
+
 const StateEntry kPop3Entries[] = {
     {kPop3Connect, StartSession},
     {kPop3Greeting, ReadGreeting},
@@ -555,6 +701,8 @@ const StateEntry kPop3Entries[] = {
     {kPop3ListReply, ReadListReply},
     {kPop3Uidl, SendUidl},
     {kPop3UidlLine, ReadUidlLine},
+    {kPop3Listing, SendListing},
+    {kPop3ListingLine, ReadListingLine},
     {kPop3Stls, SendStls},
     {kPop3StlsReply, ReadStlsReply},
     {kPop3Capa, SendCapa},

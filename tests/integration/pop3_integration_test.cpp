@@ -159,6 +159,25 @@ TEST_F(Dovecot, MailboxCommandsAfterUserPass) {
     EXPECT_EQ(vokClose(0), 0);
 }
 
+TEST_F(Dovecot, ListAllGivesWhatTheOneMessageCommandsGive) {
+    ASSERT_EQ(Login(), 0);
+    std::string one = Uid(1), two = Uid(2);
+    ASSERT_EQ(vokIntegerParam(0, VOK_LIST_ALL, 1), 1);
+    EXPECT_EQ(vokGetEmailSize(0, 2), static_cast<int>(MultipartMessage().size()));
+    EXPECT_EQ(vokGetEmailSize(0, 1), static_cast<int>(PlainMessage().size()));
+    EXPECT_EQ(vokGetEmailSize(0, 3), VOK_POP3_ERROR);  // not listed: LIST 3, -ERR
+    EXPECT_EQ(Uid(2), two);
+    EXPECT_EQ(Uid(1), one);
+    std::string log = ReadFile(dir.file("chan0.log"));
+    for (const char* once : {"S: LIST\r\n", "S: UIDL\r\n"}) {
+        size_t at = log.find(once);
+        EXPECT_NE(at, std::string::npos) << once;
+        EXPECT_EQ(log.find(once, at + 1), std::string::npos) << once;
+    }
+    EXPECT_FALSE(Contains(log, "S: LIST 1")) << log;
+    EXPECT_EQ(vokClose(0), 0);
+}
+
 TEST_F(Dovecot, ApopLogin) {
     ASSERT_EQ(Login(true), 0);
     EXPECT_EQ(vokGetEmailCount(0), 2);
