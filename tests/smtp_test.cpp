@@ -673,6 +673,78 @@ TEST_F(Smtp, FourHundredsAndFiveHundredsFailTheSend) {
     }
 }
 
+// With pipelining the envelope goes out before any reply is read (the
+// server here answers only once it has DATA); replies are matched in order.
+// A refused recipient fails the call with its reply as one at a time; the
+// session stays open when nothing is left in flight, and after a 354 for no
+// recipient at all the "." line ends the empty transaction (RFC 2920 3.1).
+TEST_F(Smtp, PipelinedEnvelope) {
+    struct Case {
+        const char* name;
+        const char* replies;  // to MAIL, the three RCPTs and DATA
+        const char* after;    // the client's next line ("" for the message)
+        const char* answer;   // and the reply to it
+        int result;
+        const char* lastReply;
+        const char* lastRecipient;
+        bool open;
+    } cases[] = {
+        {"all accepted", "250 ok\r\n250 a\r\n250 b\r\n250 c\r\n354 go\r\n", "", "250 queued", 0,
+         "250 queued\r\n", "<c@x.com>", true},
+        {"second refused", "250 ok\r\n250 a\r\n550 no b\r\n250 c\r\n354 go\r\n", nullptr, nullptr,
+         VOK_SMTP_ERROR, "550 no b\r\n", "<a@x.com>", false},
+        {"all refused, DATA refused",
+         "250 ok\r\n550 no a\r\n550 no b\r\n450 no c\r\n554 no recipients\r\n", nullptr, nullptr,
+         VOK_SMTP_ERROR, "550 no a\r\n", "", true},
+        {"all refused, DATA accepted", "250 ok\r\n550 no a\r\n550 no b\r\n550 no c\r\n354 go\r\n",
+         ".", "554 no valid recipients", VOK_SMTP_ERROR, "550 no a\r\n", "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptServer srv;
+        srv.Send("220 ready\r\n")
+            .Expect("EHLO example.com\r\n")
+            .Send("250-hi\r\n250-8BITMIME\r\n250 pipelining\r\n");
+        srv.Expect("MAIL FROM:<ann@example.com>\r\n");
+        for (const char* r : {"<a@x.com>", "<b@x.com>", "<c@x.com>"})
+            srv.Expect(std::string("RCPT TO:") + r + "\r\n");
+        srv.Expect("DATA\r\n").Send(c.replies);
+        if (c.after && !*c.after) srv.ReadUntil("\r\n.\r\n").Send(std::string(c.answer) + "\r\n");
+        if (c.after && *c.after)
+            srv.Expect(std::string(c.after) + "\r\n").Send(std::string(c.answer) + "\r\n");
+        if (c.open) srv.Expect("QUIT\r\n").Send("221 bye\r\n");
+        srv.AwaitClose();
+        ASSERT_EQ(vokIntegerParam(0, VOK_PIPELINING, 1), 1);
+        ASSERT_EQ(Connect(srv), 0);
+        EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "<b@x.com>", "<c@x.com>", "", "hi", ""), c.result);
+        EXPECT_STREQ(Ch()->LastReply, c.lastReply);
+        EXPECT_EQ(vokStatistics(0, 3), atoi(c.lastReply));
+        EXPECT_STREQ(Ch()->LastRecipient, c.lastRecipient);
+        EXPECT_EQ(Ch()->Socket != plat::kNoSocket, c.open);
+        if (c.open) {
+            EXPECT_EQ(vokClose(0), 0);
+        }
+        EXPECT_TRUE(srv.Finish()) << srv.Failures();
+        Ch()->LastRecipient[0] = '\0';
+    }
+    // The whole envelope was one write, so the log shows it as one.
+    EXPECT_TRUE(Contains(Log(),
+                         "S: MAIL FROM:<ann@example.com>\r\nRCPT TO:<a@x.com>\r\n"
+                         "RCPT TO:<b@x.com>\r\nRCPT TO:<c@x.com>\r\nDATA\r\n"));
+}
+
+// Without PIPELINING in the EHLO reply, one command per reply as always.
+TEST_F(Smtp, PipeliningNeedsTheServersKeyword) {
+    ScriptServer srv;
+    Greet(srv, "EHLO example.com\r\n");
+    Envelope(srv, {"<a@x.com>"});
+    ASSERT_EQ(vokIntegerParam(0, VOK_PIPELINING, 1), 1);
+    EXPECT_EQ(vokIntegerParam(0, VOK_PIPELINING, 2), -1);
+    ASSERT_EQ(Connect(srv), 0);
+    EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "hi", ""), 0);
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+}
+
 TEST_F(Smtp, CallArguments) {
     EXPECT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "", "", ""), VOK_SMTP_ONLY);
     EXPECT_EQ(vokVerifyUser(0, "joe"), VOK_SMTP_ONLY);

@@ -352,10 +352,14 @@ namespace Vok32
         public const int VOK_AUTH_LOGIN = 2;
         public const int VOK_AUTH_CRAM_MD5 = 3;
         public const int VOK_AUTH_XOAUTH2 = 4;
-        /// Pipelining. Channel, 0 or 1, default 0. 1: when the EHLO reply lists PIPELINING (RFC
-        /// 2920), vokSendEmail sends MAIL FROM, every RCPT TO and DATA in one write and reads
-        /// their replies in order; refused recipients count as they do one at a time. 0 (or no
-        /// PIPELINING in the reply): one command per reply. Other values: -1.
+        /// Pipelining. Channel, 0 or 1, default 0. 1: vokSmtpConnect sends EHLO, and when its
+        /// reply lists PIPELINING (RFC 2920) vokSendEmail sends MAIL FROM, every RCPT TO and
+        /// DATA in one write and reads their replies in order. A refused recipient fails the
+        /// call with -49 and its reply, and LastRecipient is the last one accepted before it,
+        /// as one at a time; the session stays open when nothing is left in flight (DATA
+        /// refused too, or every recipient refused and the "." line sent after a 354), else the
+        /// connection is dropped as without pipelining. 0 (or no PIPELINING in the reply): one
+        /// command per reply. Other values: -1.
         public const int VOK_PARAM_PIPELINING = 34;
         public const int VOK_PIPELINING = VOK_PARAM_PIPELINING;
         /// LogDetail. Channel, 0 or 1, default 0. 0: the log (VOK_PARAM_LOG_FILE) shows every

@@ -49,6 +49,9 @@ enum State : int32_t {
     kStRcptReply = 208,
     kStData = 209,
     kStDataReply = 210,
+    kStBatchRcptReply = 212,  // pipelining (RFC 2920): the batch's RCPT replies in turn
+    kStBatchDataReply = 213,  // its DATA reply
+    kStEmptyDataReply = 214,  // the reply to "." after a 354 for no recipient
 
     // The message header.
     kStMessageId = 220,

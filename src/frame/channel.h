@@ -221,8 +221,14 @@ struct Channel {
     // LogDetail: 0 logs everything; 1 leaves out message data (the lines
     // of a message sent, the blocks of one downloaded) while DataQuiet is set.
     uint8_t LogDetail;
-    uint8_t DataQuiet;   // message data is crossing the connection now
-    uint8_t Pipelining;  // send MAIL, RCPT and DATA at once when the server allows (RFC 2920)
+    uint8_t DataQuiet;         // message data is crossing the connection now
+    uint8_t Pipelining;        // send MAIL, RCPT and DATA at once when the server allows (RFC 2920)
+    uint8_t ServerPipelines;   // the last EHLO reply listed PIPELINING
+    uint8_t Pipelined;         // the envelope went out as one batch
+    int32_t PipelineLeft;      // RCPT replies of the batch still to read
+    int32_t PipelineAccepted;  // recipients of the batch accepted so far
+    int32_t RefusedCode;       // the batch's first refusal, 0 when none
+    char RefusedReply[kNameChars + 2];
 
     // ListAll: the first size or unique id asked for in a session fetches
     // every message's with one LIST or UIDL (RFC 1939 section 5); later

@@ -351,6 +351,8 @@ int SendMailFrom(Channel* ch, uint32_t now) {
     if (!open) return DriverError(ch, 0, VOK_MISSING_LT);
     // The sender may have been set as a parameter since the connect.
     if (HasLineBreak(open)) return DriverError(ch, 0, VOK_BAD_ADDRESS_CHAR);
+    ch->Pipelined = 0;
+    if (UsePipelining(ch)) return SendEnvelope(ch, now, open);
     int rc = SendWhole(ch, false, "MAIL FROM:", open);
     if (rc < 0) return WriteFailed(ch, rc);
     ReplyWait(ch, now);
@@ -365,7 +367,11 @@ int ReadMailFromReply(Channel* ch, uint32_t now) {
     ch->ListCursor = ch->ToList;
     ch->CcDone = ch->CcList ? 0 : 1;
     ch->BccDone = ch->BccList ? 0 : 1;
-    GoTo(ch, kStNextRecipient);
+    // A batch's RCPT replies come next (its DATA reply when it had none).
+    if (!ch->Pipelined)
+        GoTo(ch, kStNextRecipient);
+    else
+        GoTo(ch, ch->PipelineLeft > 0 ? kStBatchRcptReply : kStBatchDataReply);
     return 0;
 }
 

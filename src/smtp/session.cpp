@@ -87,7 +87,7 @@ int SendHello(Channel* ch, uint32_t now) {
     SenderDomain(ch->FromAddress, domain, sizeof domain);
     // STARTTLS and a chosen AUTH mechanism are extensions: asking for them
     // takes EHLO (RFC 3207 section 4, RFC 4954 section 3).
-    bool extended = ch->EsmtpMode || ch->TlsMode == 1 || ch->AuthMethod != 0;
+    bool extended = ch->EsmtpMode || ch->TlsMode == 1 || ch->AuthMethod != 0 || ch->Pipelining;
     CopyText(ch->CommandLine, extended ? "EHLO " : "HELO ", kLineChars);
     AppendText(ch->CommandLine, domain, kNameChars);
     WaitWritable(ch, 1000);  // only gives a slow socket a moment; a failure shows in the send
@@ -98,6 +98,22 @@ int SendHello(Channel* ch, uint32_t now) {
     return 0;
 }
 
+// Whether a line of the EHLO reply is the keyword (RFC 5321 section 4.1.1.1:
+// "250-KEYWORD params"), in any case.
+static bool HasEhloKeyword(const char* reply, const char* keyword) {
+    for (const char* line = reply; line && *line;) {
+        if (line[0] && line[1] && line[2] && (line[3] == '-' || line[3] == ' ')) {
+            const char* p = line + 4;
+            int k = 0;
+            while (keyword[k] && (p[k] & ~0x20) == keyword[k]) ++k;
+            if (!keyword[k] && (p[k] == '\r' || p[k] == '\n' || p[k] == ' ' || !p[k])) return true;
+        }
+        line = FindChar(line, '\n');
+        if (line) ++line;
+    }
+    return false;
+}
+
 // The EHLO reply lists the mechanisms after "AUTH" (RFC 4954 section 3);
 // ours are tried in the order of our own preference.
 int ReadHelloReply(Channel* ch, uint32_t now) {
@@ -105,6 +121,7 @@ int ReadHelloReply(Channel* ch, uint32_t now) {
     int r = Reply(ch);
     if (r <= 0) return r;
     GoTo(ch, kStIdle);
+    ch->ServerPipelines = HasEhloKeyword(ch->ReplyBuffer, "PIPELINING") ? 1 : 0;
     if (ch->TlsMode == 1 && !ch->Tls) return ChooseStartTls(ch);
     if (ch->AuthMethod != 0) return ChooseAuthMethod(ch);
     // STARTTLS alone asks for EHLO; the AUTH exchange stays with EsmtpMode.

@@ -139,6 +139,13 @@ int SendAttachLine(Channel* ch, uint32_t now);         // 265
 int EndMessage(Channel* ch, uint32_t now);             // 251
 int ReadMessageReply(Channel* ch, uint32_t now);       // 252
 
+// Pipelining (pipeline.cpp, RFC 2920).
+bool UsePipelining(const Channel* ch);  // asked for, and the server offers it
+int SendEnvelope(Channel* ch, uint32_t now, const char* from);  // 204 with pipelining
+int ReadPipelinedRcpt(Channel* ch, uint32_t now);               // 212
+int ReadPipelinedData(Channel* ch, uint32_t now);               // 213
+int ReadEmptyDataReply(Channel* ch, uint32_t now);              // 214
+
 // Verification (address.cpp).
 int NextVerifyItem(Channel* ch, uint32_t now);  // 270
 int SendVrfy(Channel* ch, uint32_t now);        // 271

@@ -41,6 +41,9 @@ const StateEntry kEntries[] = {
     {kStRcptReply, ReadRcptReply},
     {kStData, SendDataCommand},
     {kStDataReply, ReadDataReply},
+    {kStBatchRcptReply, ReadPipelinedRcpt},
+    {kStBatchDataReply, ReadPipelinedData},
+    {kStEmptyDataReply, ReadEmptyDataReply},
     // Header.
     {kStMessageId, SendMessageId},
     {kStMailer, SendMailer},

@@ -2,8 +2,9 @@
 // The SMTP client against a real server: Debian's python3-aiosmtpd on
 // 127.0.0.1 (mail_server.h). Each AUTH
 // mechanism sends a message with a 5 MB attachment, an inline image and a
-// quoted-printable body; what the server filed is then parsed by Python's
-// email package and compared with what was sent.
+// quoted-printable body, and one session pipelines its envelope; what the
+// server filed is then parsed by Python's email package and compared with
+// what was sent.
 //
 // A machine without python3-aiosmtpd fails these tests; set
 // VOK_SKIP_INTEGRATION=1 to skip them instead.
@@ -143,6 +144,9 @@ TEST_P(SmtpIntegration, MessagesRoundTrip) {
         "before it ends";
     vokIntegerParam(0, VOK_BODY_FORMAT, 0);
     vokClose(0);  // the stored alternative text goes with the session
+    // This session pipelines its envelope (the server lists PIPELINING):
+    // the 62 recipients go out with MAIL FROM and DATA in one batch.
+    vokIntegerParam(0, VOK_PIPELINING, 1);
     ASSERT_EQ(vokSmtpConnect(0, "127.0.0.1", "Ann Example <ann@example.com>", nullptr), 0);
     vokStringParam(0, VOK_FROM_ADDRESS, "J\xc3\xb6rg M\xc3\xbcller <ann@example.com>");
     EXPECT_EQ(
@@ -150,6 +154,11 @@ TEST_P(SmtpIntegration, MessagesRoundTrip) {
                      nullptr, subject.c_str(), plain.c_str(),
                      (dir.file("doc.pdf") + "|" + longName + "," + dir.file("table.csv")).c_str()),
         0);
+
+    EXPECT_NE(ReadFile(dir.file("client.log"))
+                  .find("S: MAIL FROM:<ann@example.com>\r\nRCPT TO:<bob@example.org>\r\n"
+                        "RCPT TO:<zoe@example.org>\r\nRCPT TO:<r0@example.net>\r\n"),
+              std::string::npos);
 
     // 8-bit HTML with its alternative, an inline image and an attachment.
     const std::string page8 =

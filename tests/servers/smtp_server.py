@@ -66,6 +66,13 @@ class Handler:
             server.session.vok_mechanism = "CRAM-MD5"
         return AuthResult(success=ok, handled=False, auth_data=LoginPassword(user, b""))
 
+    # aiosmtpd reads and answers commands strictly in turn, which is all
+    # RFC 2920 asks of a server; saying so lets the client pipeline.
+    async def handle_EHLO(self, server, session, envelope, hostname, responses):
+        session.host_name = hostname
+        responses.insert(1, "250-PIPELINING")
+        return responses
+
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
         base = os.path.join(self.folder, str(self.count))
