@@ -148,6 +148,11 @@ void ConnectWaitRule(Channel* ch, uint32_t now) {
     ch->Deadline = TickAfter(now, LibrarySettings.ConnectWait);
 }
 
+void InFlightReplyWait(Channel* ch, uint32_t now) {
+    ch->NextTime = 0;
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
+}
+
 void LookupWaitRule(Channel* ch, uint32_t now, bool first) {
     constexpr int kLookupPollMs = 5;  // a name server's answer is seldom long in coming
     ch->NextTime = TickAfter(now, kLookupPollMs);

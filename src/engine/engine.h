@@ -90,6 +90,8 @@ void LongReplyWait(Channel* ch, uint32_t now, int k);  // NextTime now+k*Min+200
 void LinePacing(Channel* ch,
                 uint32_t now);  // NextTime now+SendLineDelay, Deadline now+WriteWait, NeedWritable
 void ConnectWaitRule(Channel* ch, uint32_t now);  // NextTime now+Min, Deadline now+ConnectWait
+// A reply already on its way (pipelined commands): no gate, Deadline now+Max.
+void InFlightReplyWait(Channel* ch, uint32_t now);
 // A name's lookup still runs: NextTime a few ms on; the first time also
 // Deadline now+ConnectWait.
 void LookupWaitRule(Channel* ch, uint32_t now, bool first);

@@ -161,9 +161,7 @@ int ReadPipelinedRcpt(Channel* ch, uint32_t now) {
             CopyBytes(ch->LastRecipient, open, n < kRecipientChars ? n : kRecipientChars);
         }
     }
-    // The next reply is already on its way: no pause, only the deadline.
-    ch->NextTime = 0;
-    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
+    InFlightReplyWait(ch, now);  // the next reply is already on its way
     GoTo(ch, --ch->PipelineLeft > 0 ? kStBatchRcptReply : kStBatchDataReply);
     return 0;
 }
