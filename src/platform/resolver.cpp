@@ -11,6 +11,10 @@
 #include <system_error>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "platform/sockets.h"
 
 namespace vok::plat {
@@ -28,6 +32,56 @@ namespace {
 void LetGo(HostLookup* lookup) {
     if (lookup->Holders.fetch_sub(1, std::memory_order_acq_rel) == 1) delete lookup;
 }
+
+void RunLookup(HostLookup* lookup) {
+    lookup->Result = ResolveAll(lookup->Name, lookup->Addrs, kMaxServerAddresses, &lookup->Count);
+    lookup->Done.store(true, std::memory_order_release);
+    LetGo(lookup);
+}
+
+#ifdef _WIN32
+// A program may call FreeLibrary right after vokRelease while a slow lookup
+// is still in the resolver. The thread holds its own reference on the module
+// that contains this code and gives it back as it exits, so the DLL stays
+// mapped until the last lookup thread has left it.
+struct LookupStartInfo {
+    HostLookup* Lookup;
+    HMODULE Module;
+};
+
+DWORD WINAPI LookupThread(void* param) {
+    LookupStartInfo info = *static_cast<LookupStartInfo*>(param);
+    delete static_cast<LookupStartInfo*>(param);
+    RunLookup(info.Lookup);
+    if (info.Module) FreeLibraryAndExitThread(info.Module, 0);
+    return 0;
+}
+
+bool StartThread(HostLookup* lookup) {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&LookupThread), &self))
+        self = nullptr;
+    LookupStartInfo* info = new (std::nothrow) LookupStartInfo{lookup, self};
+    HANDLE thread = info ? CreateThread(nullptr, 0, LookupThread, info, 0, nullptr) : nullptr;
+    if (!thread) {
+        delete info;
+        if (self) FreeLibrary(self);
+        return false;
+    }
+    CloseHandle(thread);
+    return true;
+}
+#else
+bool StartThread(HostLookup* lookup) {
+    try {
+        std::thread([lookup] { RunLookup(lookup); }).detach();
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+#endif
 }  // namespace
 
 HostLookup* LookupStart(const char* name) {
@@ -35,14 +89,7 @@ HostLookup* LookupStart(const char* name) {
     HostLookup* lookup = new (std::nothrow) HostLookup;
     if (!lookup) return nullptr;
     memcpy(lookup->Name, name, strlen(name) + 1);
-    try {
-        std::thread([lookup] {
-            lookup->Result =
-                ResolveAll(lookup->Name, lookup->Addrs, kMaxServerAddresses, &lookup->Count);
-            lookup->Done.store(true, std::memory_order_release);
-            LetGo(lookup);
-        }).detach();
-    } catch (const std::system_error&) {
+    if (!StartThread(lookup)) {
         delete lookup;  // no thread: the caller looks the name up itself
         return nullptr;
     }
