@@ -14,25 +14,67 @@
 
 namespace vokmail {
 
-// Exit statuses.
+// Exit statuses: the numbers of the BSD sysexits.h, which mail programs
+// share, defined here because Windows has no such header.
 constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;   // the library, the network, a file or a server said no
-constexpr int kExitUsage = 2;     // the command line is wrong
-constexpr int kExitRejected = 3;  // verify: at least one address failed its check
+constexpr int kExitUsage = 64;        // EX_USAGE: the command line is wrong
+constexpr int kExitDataErr = 65;      // EX_DATAERR: a recipient or the message refused
+constexpr int kExitNoInput = 66;      // EX_NOINPUT: an input file is missing or unreadable
+constexpr int kExitNoUser = 67;       // EX_NOUSER: verify: the server does not know an address
+constexpr int kExitNoHost = 68;       // EX_NOHOST: the server's name does not resolve
+constexpr int kExitUnavailable = 69;  // EX_UNAVAILABLE: refused, TLS not offered, ...
+constexpr int kExitSoftware = 70;     // EX_SOFTWARE: an internal error
+constexpr int kExitCantCreate = 73;   // EX_CANTCREAT: an output file cannot be made
+constexpr int kExitTempFail = 75;     // EX_TEMPFAIL: timeout, 4xx reply; try again later
+constexpr int kExitNoPerm = 77;       // EX_NOPERM: login or certificate refused
+constexpr int kExitConfig = 78;       // EX_CONFIG: the configuration file is wrong
 
 // Every subcommand works on one channel.
 constexpr int kChannel = 0;
 
-// A wrong command line. Reported as "vokmail: <text>" with exit status 2.
+// A wrong command line. Reported as "vokmail: <text>" with exit status 64.
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
 // Anything else that stops a command. Reported as "vokmail: <text>" with
-// exit status 1.
+// its exit status.
 struct Failure : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    explicit Failure(const std::string& text, int status = kExitSoftware)
+        : std::runtime_error(text), exitStatus(status) {}
+    int exitStatus;
 };
+
+// Where in a session a library code came from: the same reply means a
+// refused login while connecting and a refused message while sending.
+enum class Phase { kConnect, kLogin, kSend, kMailbox, kOther };
+
+// The exit status for a library result code (with the last reply's code
+// for -49 and -63), as the phase it happened in reads it.
+int ExitStatusFor(int code, Phase phase);
+
+// --- Output ------------------------------------------------------------------
+
+// What the user asked to see: --quiet shows nothing but errors; notes
+// (progress, per-message lines, summaries) go to stderr, and only when it is
+// a terminal unless --progress.
+struct Output {
+    bool quiet = false;
+    bool progress = false;
+    bool verbose = false;
+    bool json = false;
+};
+Output& Out();
+// True when notes are to be shown.
+bool ShowNotes();
+// A note on stderr when ShowNotes().
+void Note(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+// JSON string literal of text (bytes above 127 pass as they are).
+std::string JsonString(const std::string& text);
 
 // --- Options -----------------------------------------------------------------
 
@@ -40,11 +82,16 @@ struct OptionSpec {
     std::string name;     // without the leading "--"
     std::string metavar;  // empty for a flag that takes no value
     bool repeatable = false;
+    char shortName = 0;  // "-v" for verbose, ...
 };
 
 class ParsedArgs {
   public:
     bool Has(const std::string& name) const { return values_.count(name) != 0; }
+    // Sets name to value unless the command line gave it (account settings).
+    void SetDefault(const std::string& name, const std::string& value) {
+        if (!Has(name)) values_[name].push_back(value);
+    }
     // The (last) value of an option, or fallback when it was not given.
     std::string Get(const std::string& name, const std::string& fallback = "") const;
     // Every value of a repeatable option, in command-line order.
@@ -92,14 +139,57 @@ std::string AddressList(const std::vector<std::string>& values, const std::strin
 // --- Terminal (terminal.cpp, the one file with system calls) ----------------
 
 bool StdoutIsTerminal();
+bool StderrIsTerminal();
 bool StdinIsTerminal();
 // Prompts on stderr and reads one line from the terminal with echo off.
 // False when there is no terminal to ask or the input ended.
 bool ReadSecret(const std::string& prompt, std::string* secret);
 
-// The password for a login: --password, else $VOKMAIL_PASSWORD, else a
-// prompt without echo. Throws UsageError when none of these gives one.
-std::string GetPassword(const ParsedArgs& args, const std::string& account);
+// Runs command through the shell and returns the first line of its output
+// (without the line end). Throws Failure when it cannot run or exits non-zero.
+std::string RunPasswordCommand(const std::string& command);
+// All of standard input, as bytes.
+std::string ReadStdin();
+// Writes data to path through a temporary file beside it, flushed to disk
+// (fsync) before the rename, and the directory after it. Throws Failure.
+void WriteFileAtomically(const std::string& path, const std::string& data);
+// Flushes a file that is already written to the disk. False on failure.
+bool SyncFile(const std::string& path);
+// Flushes a directory's entries (after a rename into it). False on failure.
+bool SyncDirectory(const std::string& path);
+// This process's id and the host's name, for Maildir's unique names.
+long ProcessId();
+std::string HostName();
+// True when the file can be read or written by its group or by others.
+bool OpenToOthers(const std::string& path);
+
+// The password for a login: --password, else --password-command, else
+// $VOKMAIL_PASSWORD, else the account's password or password_command, else
+// ~/.netrc, else a prompt without echo. Throws UsageError when none of these
+// gives one.
+std::string GetPassword(const ParsedArgs& args, const std::string& user, const std::string& host);
+
+// --- Accounts (config.cpp) --------------------------------------------------
+
+// The settings of one [account NAME] section, and where they came from.
+struct Account {
+    std::string name;
+    std::string file;
+    std::map<std::string, std::string> values;
+};
+// Reads --config FILE (or $XDG_CONFIG_HOME/vokmail/config, else
+// ~/.config/vokmail/config when it exists) and fills the options the command
+// line left out from --account NAME (else the account "default" when the
+// file has one). The account's password stays out of args: PasswordFromAccount.
+void ApplyAccount(ParsedArgs& args, const std::vector<OptionSpec>& specs);
+// The password the account gives (password, else password_command), or "".
+std::string PasswordFromAccount();
+// The password ~/.netrc ($NETRC) gives for host and user, or "".
+std::string PasswordFromNetrc(const std::string& host, const std::string& user);
+// The name of the account in use ("" when none), for the state of fetch --new.
+std::string AccountName();
+// The directory for state: $XDG_STATE_HOME/vokmail, else ~/.local/state/vokmail.
+std::string StateDirectory();
 
 // --- The library session ---------------------------------------------------------
 
@@ -122,8 +212,11 @@ class Session {
 
     // Like Run, but a failure becomes a Failure exception that reports the
     // code with its text (what names the operation).
-    void Must(int startResult, const char* what, const char* label = nullptr,
-              int64_t totalBytes = 0);
+    void Must(int startResult, const char* what, Phase phase = Phase::kOther,
+              const char* label = nullptr, int64_t totalBytes = 0);
+
+    // Called after each driver step with its result (the next state).
+    std::function<void(int)> onStep;
 
     // Ends the session politely (QUIT) when one is open; after a failure the
     // library has already dropped the connection. Returns vokClose's result,
@@ -150,6 +243,8 @@ std::string ErrorText(int code);
 // "what failed: -49 SMTP returned error. 550 ..." plus the socket-level code
 // of the last failure when it has one.
 std::string DescribeFailure(const std::string& what, int code);
+// DescribeFailure as a Failure with the exit status of the code.
+Failure LibraryFailure(const std::string& what, int code, Phase phase);
 
 // Byte counts for people: "812 B", "12.4 KiB", "3.1 MiB".
 std::string HumanBytes(double bytes);
@@ -181,7 +276,7 @@ void ApplySecurity(const Security& s);
 // that does not offer STARTTLS (STLS), connects again in clear. Throws
 // Failure when the connect fails.
 void ConnectSecurely(Session& session, Security& s, const std::function<int()>& start,
-                     const char* what);
+                     const char* what, Phase phase = Phase::kConnect);
 
 // --- Subcommands ---------------------------------------------------------------
 
@@ -190,5 +285,6 @@ int RunList(const ParsedArgs& args);
 int RunTop(const ParsedArgs& args);
 int RunFetch(const ParsedArgs& args);
 int RunVerify(const ParsedArgs& args);
+int RunDelete(const ParsedArgs& args);
 
 }  // namespace vokmail

@@ -1,7 +1,16 @@
 // SPDX-License-Identifier: MIT
 // vokmail list, top and fetch: reading a POP3 mailbox.
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -36,7 +45,7 @@ void OpenMailbox(Session& session, const ParsedArgs& args, Login& login) {
             return vokPop3Connect(kChannel, server.host.c_str(), user.c_str(),
                                   login.password.c_str());
         },
-        "logging in to the POP3 server");
+        "logging in to the POP3 server", Phase::kLogin);
 }
 
 // Everything a mailbox command needs from the command line, checked before
@@ -44,10 +53,11 @@ void OpenMailbox(Session& session, const ParsedArgs& args, Login& login) {
 Login ReadLogin(const ParsedArgs& args) {
     Login login;
     login.server = ParseServer(args);
-    if (!args.Has("user")) throw UsageError("--user NAME is needed");
+    if (!args.Has("user") || args.Get("user").empty())
+        throw UsageError("--user NAME is needed (or 'user' in the account)");
     login.security = ReadSecurity(args, &login.server, true);
     if (UsesPassword(login.security))
-        login.password = GetPassword(args, args.Get("user") + " at " + login.server.host);
+        login.password = GetPassword(args, args.Get("user"), login.server.host);
     return login;
 }
 
@@ -63,7 +73,8 @@ int CheckedNumber(const std::string& text, int count) {
     int number = static_cast<int>(ParseNumber(text, 1, 0x7fffffff, "the message number"));
     if (number > count) {
         throw Failure("there is no message " + std::to_string(number) + ": the mailbox holds " +
-                      std::to_string(count) + (count == 1 ? " message" : " messages"));
+                          std::to_string(count) + (count == 1 ? " message" : " messages"),
+                      kExitUnavailable);
     }
     return number;
 }
@@ -71,25 +82,6 @@ int CheckedNumber(const std::string& text, int count) {
 int MessageSize(Session& session, int number) {
     session.Must(vokGetEmailSize(kChannel, number), "asking for the message size");
     return vokStatistics(kChannel, VOK_STAT_MESSAGE_SIZE);
-}
-
-// The unique id of one message: the third word of "+OK n id".
-std::string MessageUid(Session& session, int number) {
-    char reply[512] = "";
-    session.Must(vokGetEmailUID(kChannel, number, reply, sizeof reply), "asking for the unique id");
-    std::string line(reply);
-    if (line.compare(0, 3, "+OK") != 0) return "-";
-    std::vector<std::string> words;
-    size_t pos = 0;
-    while (words.size() < 3 && pos < line.size()) {
-        size_t begin = line.find_first_not_of(" \t\r\n", pos);
-        if (begin == std::string::npos) break;
-        size_t end = line.find_first_of(" \t\r\n", begin);
-        if (end == std::string::npos) end = line.size();
-        words.push_back(line.substr(begin, end - begin));
-        pos = end;
-    }
-    return words.size() == 3 ? words[2] : "-";
 }
 
 // Text from the server for the terminal: line ends as the system has them.
@@ -114,8 +106,75 @@ void DeleteMessage(Session& session, int number) {
         char reply[200] = "";
         vokDebug(kChannel, VOK_DEBUG_LAST_REPLY, reply, sizeof reply);
         throw Failure("the server did not delete message " + std::to_string(number) + ": " +
-                      PlainLines(reply));
+                          PlainLines(reply),
+                      kExitUnavailable);
     }
+}
+
+// Every message's unique id at once (UIDL without an argument): number -> id.
+std::map<int, std::string> AllUids(Session& session, int count) {
+    std::map<int, std::string> uids;
+    if (count <= 0) return uids;
+    // "n uid" lines: RFC 1939 section 7 allows ids of 70 characters.
+    std::vector<char> buffer(static_cast<size_t>(count) * 84 + 256);
+    session.Must(vokGetEmailUID(kChannel, 0, buffer.data(), static_cast<int>(buffer.size())),
+                 "listing the unique ids", Phase::kMailbox);
+    std::istringstream lines(std::string(buffer.data()));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string first, second;
+        if (!(words >> first >> second)) continue;
+        if (first == "+OK" || first == ".") continue;
+        char* end = nullptr;
+        long number = std::strtol(first.c_str(), &end, 10);
+        if (*end == '\0' && number > 0 && number <= count) uids[static_cast<int>(number)] = second;
+    }
+    return uids;
+}
+
+struct Headers {
+    std::string from, date, subject;
+};
+
+// From, Date and Subject of a message, read with TOP n 0 (RFC 1939
+// section 7); folded lines are unfolded, encoded words left as they are.
+Headers ReadHeaders(Session& session, int number) {
+    constexpr int kLimit = 64 * 1024;
+    session.Must(vokGetEmailLines(kChannel, number, 0, nullptr, kLimit), "reading the header",
+                 Phase::kMailbox);
+    std::vector<char> text(static_cast<size_t>(kLimit) + 3);
+    int n =
+        vokDebug(kChannel, VOK_DEBUG_MESSAGE_BUFFER, text.data(), static_cast<int>(text.size()));
+    Headers headers;
+    if (n <= 0) return headers;
+    std::istringstream lines(SecondLineOn(std::string(text.data(), static_cast<size_t>(n))));
+    std::string* last = nullptr;
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) break;
+        if (line[0] == ' ' || line[0] == '\t') {
+            if (last) *last += " " + line.substr(line.find_first_not_of(" \t"));
+            continue;
+        }
+        last = nullptr;
+        size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string name = line.substr(0, colon);
+        for (char& c : name)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        std::string value = line.substr(colon + 1);
+        size_t start = value.find_first_not_of(" \t");
+        value = start == std::string::npos ? "" : value.substr(start);
+        if (name == "from") last = &headers.from;
+        if (name == "date") last = &headers.date;
+        if (name == "subject") last = &headers.subject;
+        if (last) *last = value;
+    }
+    return headers;
+}
+
+std::string Cut(const std::string& text, size_t width) {
+    return text.size() <= width ? text : text.substr(0, width - 1) + "~";
 }
 
 }  // namespace
@@ -126,15 +185,32 @@ int RunList(const ParsedArgs& args) {
     Session session(args);
     OpenMailbox(session, args, login);
     int count = MessageCount(session);
+    std::map<int, std::string> uids = AllUids(session, count);
     long long totalBytes = 0;
-    std::printf("%6s %10s  %s\n", "#", "size", "unique id");
+    const bool json = Out().json;
+    if (!json)
+        std::printf("%5s %9s  %-16s  %-24s  %-31s  %s\n", "#", "size", "unique id", "from", "date",
+                    "subject");
     for (int number = 1; number <= count; ++number) {
         int size = MessageSize(session, number);
-        std::string uid = MessageUid(session, number);
+        std::string uid = uids.count(number) ? uids[number] : "-";
+        Headers headers = ReadHeaders(session, number);
         totalBytes += size;
-        std::printf("%6d %10d  %s\n", number, size, uid.c_str());
+        if (json) {
+            std::printf(
+                "{\"number\":%d,\"size\":%d,\"uid\":%s,\"from\":%s,\"date\":%s,"
+                "\"subject\":%s}\n",
+                number, size, JsonString(uid).c_str(), JsonString(headers.from).c_str(),
+                JsonString(headers.date).c_str(), JsonString(headers.subject).c_str());
+        } else {
+            std::printf("%5d %9s  %-16s  %-24s  %-31s  %s\n", number, HumanBytes(size).c_str(),
+                        uid.c_str(), Cut(headers.from, 24).c_str(), Cut(headers.date, 31).c_str(),
+                        headers.subject.c_str());
+        }
     }
-    std::printf("%d message%s, %lld bytes\n", count, count == 1 ? "" : "s", totalBytes);
+    if (!json)
+        std::printf("%d message%s, %s\n", count, count == 1 ? "" : "s",
+                    HumanBytes(static_cast<double>(totalBytes)).c_str());
     session.Close();
     return kExitOk;
 }
@@ -154,12 +230,13 @@ int RunTop(const ParsedArgs& args) {
     OpenMailbox(session, args, login);
     int number = CheckedNumber(args.positional[0], MessageCount(session));
     // A null buffer makes the library keep the lines in a buffer of its own.
-    session.Must(vokGetEmailLines(kChannel, number, lines, nullptr, limit), "reading the message");
+    session.Must(vokGetEmailLines(kChannel, number, lines, nullptr, limit), "reading the message",
+                 Phase::kMailbox);
     int have = vokStatistics(kChannel, VOK_STAT_BUFFER_LENGTH);
     std::vector<char> text(static_cast<size_t>(limit) + 3);
     int n =
         vokDebug(kChannel, VOK_DEBUG_MESSAGE_BUFFER, text.data(), static_cast<int>(text.size()));
-    if (n < 0) throw Failure(DescribeFailure("reading the library buffer", n));
+    if (n < 0) throw LibraryFailure("reading the library buffer", n, Phase::kMailbox);
     std::string lines_text(text.data(), static_cast<size_t>(n));
     std::fputs(PlainLines(SecondLineOn(lines_text)).c_str(), stdout);
     if (have >= limit)
@@ -168,71 +245,248 @@ int RunTop(const ParsedArgs& args) {
     return kExitOk;
 }
 
+namespace {
+
+// The unique ids fetched before from one mailbox, one per line, in a state
+// file replaced whole (temporary file, fsync, rename) after each message.
+class SeenIds {
+  public:
+    SeenIds(const ParsedArgs& args, const Login& login) {
+        std::string key = AccountName() + "-" + args.Get("user") + "@" + login.server.host + "-" +
+                          std::to_string(login.server.port);
+        for (char& c : key)
+            if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '@' &&
+                c != '_')
+                c = '_';
+        dir_ = StateDirectory();
+        path_ = dir_ + "/seen-" + key;
+        std::ifstream in(path_, std::ios::binary);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) ids_.insert(line);
+        }
+    }
+    bool Has(const std::string& uid) const { return ids_.count(uid) != 0; }
+    void Add(const std::string& uid) {
+        if (!ids_.insert(uid).second) return;
+        std::error_code ec;
+        fs::create_directories(dir_, ec);
+        std::string data;
+        for (const std::string& id : ids_) data += id + "\n";
+        WriteFileAtomically(path_, data);
+    }
+
+  private:
+    std::string dir_;
+    std::string path_;
+    std::set<std::string> ids_;
+};
+
+// A Maildir name of its own (the Maildir convention:
+// time.Pprocess_Rrandom_Nserial.host).
+std::string MaildirName(int serial) {
+    static std::mt19937_64 random(std::random_device{}());
+    char name[200];
+    std::snprintf(name, sizeof name, "%lld.P%ld_R%llx_N%d.%s",
+                  static_cast<long long>(std::time(nullptr)), ProcessId(),
+                  static_cast<unsigned long long>(random() & 0xffffffffffffULL), serial,
+                  HostName().c_str());
+    return name;
+}
+
+void MakeDirectory(const std::string& d) {
+    std::error_code ec;
+    fs::create_directories(d, ec);
+    if (!fs::is_directory(d, ec))
+        throw Failure("cannot make the directory '" + d + "'", kExitCantCreate);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> items;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        if (end > pos) items.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return items;
+}
+
+// The numbers of the messages with the given unique ids.
+std::vector<int> NumbersOfUids(const std::vector<std::string>& wanted,
+                               const std::map<int, std::string>& uids) {
+    std::vector<int> numbers;
+    for (const std::string& uid : wanted) {
+        int found = 0;
+        for (const auto& [number, id] : uids)
+            if (id == uid) found = number;
+        if (!found) throw Failure("no message has the unique id '" + uid + "'", kExitUnavailable);
+        numbers.push_back(found);
+    }
+    return numbers;
+}
+
+}  // namespace
+
 int RunFetch(const ParsedArgs& args) {
-    if (args.positional.size() != 1) throw UsageError("fetch takes one message number, or 'all'");
-    if (!args.Has("dir")) throw UsageError("--dir DIRECTORY is needed");
-    bool all = args.positional[0] == "all";
-    if (all && args.Has("name")) throw UsageError("--name names one message; not with 'all'");
-    if (!all) ParseNumber(args.positional[0], 1, 0x7fffffff, "the message number");
-    std::string dir = args.Get("dir");
+    const bool byNew = args.Has("new");
+    const bool byUid = args.Has("uid");
+    if (args.positional.size() > 1) throw UsageError("fetch takes one message number, or 'all'");
+    if (args.positional.empty() && !byNew && !byUid)
+        throw UsageError("fetch needs a message number, 'all', --new or --uid UID");
+    if (!args.positional.empty() && byUid)
+        throw UsageError("give the messages by number or by --uid, not both");
+    if (!args.Has("dir") && !args.Has("maildir"))
+        throw UsageError("--dir DIRECTORY or --maildir DIRECTORY is needed");
+    bool all = args.positional.empty() ? !byUid : args.positional[0] == "all";
+    if (args.Has("name") && (all || byUid))
+        throw UsageError("--name names one message; not with 'all', --new or --uid");
+    if (!args.positional.empty() && !all)
+        ParseNumber(args.positional[0], 1, 0x7fffffff, "the message number");
+    const std::string maildir = args.Get("maildir");
+    // Without --dir, a Maildir gets the message as received and nothing is
+    // decoded unless --attach-dir asks for the attachments.
+    const bool rawOnly = !args.Has("dir") && !args.Has("attach-dir");
+    std::string dir = args.Get("dir", args.Get("attach-dir"));
     std::string attachDir = args.Get("attach-dir", dir);
+    if (!maildir.empty()) {
+        if (rawOnly) dir = attachDir = maildir + "/tmp";
+        if (maildir.size() + 60 >= kPathLimit)
+            throw UsageError("the Maildir's name must be shorter than 68 characters");
+    }
     if (dir.size() >= kPathLimit || attachDir.size() >= kPathLimit)
         throw UsageError("directory names must be shorter than 128 characters");
     Login login = ReadLogin(args);
 
-    std::error_code ec;
-    for (const std::string& d : {dir, attachDir}) {
-        fs::create_directories(d, ec);
-        if (!fs::is_directory(d, ec)) throw Failure("cannot make the directory '" + d + "'");
-    }
+    if (!maildir.empty())
+        for (const char* sub : {"/tmp", "/new", "/cur"}) MakeDirectory(maildir + sub);
+    for (const std::string& d : {dir, attachDir}) MakeDirectory(d);
 
     Session session(args);
     OpenMailbox(session, args, login);
     int count = MessageCount(session);
+    std::map<int, std::string> uids = AllUids(session, count);
     std::vector<int> numbers;
-    if (all) {
+    if (byUid) {
+        numbers = NumbersOfUids(args.All("uid"), uids);
+    } else if (all) {
         for (int number = 1; number <= count; ++number) numbers.push_back(number);
     } else {
         numbers.push_back(CheckedNumber(args.positional[0], count));
     }
-    if (numbers.empty() && !session.quiet()) std::printf("The mailbox is empty.\n");
+    std::unique_ptr<SeenIds> seen;
+    if (byNew) {
+        seen = std::make_unique<SeenIds>(args, login);
+        std::vector<int> fresh;
+        for (int number : numbers)
+            if (!uids.count(number) || !seen->Has(uids[number])) fresh.push_back(number);
+        numbers = fresh;
+    }
+    if (numbers.empty()) Note(byNew ? "No new messages.\n" : "The mailbox is empty.\n");
     // Saved names come back joined by this character; a line end is the one
     // character no file name taken from a message can hold.
     vokIntegerParam(kChannel, VOK_ATTACH_DELIMITER, '\n');
+    vokIntegerParam(kChannel, VOK_RAW_DOWNLOAD, rawOnly ? 1 : 0);
+    if (!maildir.empty() && !rawOnly)
+        vokStringParam(kChannel, VOK_RAW_COPY_DIR, (maildir + "/tmp").c_str());
+    int deleted = 0;
+    int serial = 0;
     for (int number : numbers) {
-        std::string name = args.Get("name", "message-" + std::to_string(number) + ".txt");
-        if ((fs::path(dir) / name).string().size() >= kPathLimit)
-            throw UsageError("the path of the saved message must be shorter than 128 characters");
+        std::string unique = maildir.empty() ? "" : MaildirName(++serial);
+        std::string name =
+            rawOnly ? unique : args.Get("name", "message-" + std::to_string(number) + ".txt");
+        if ((fs::path(dir) / name).string().size() + 8 >= kPathLimit)
+            throw UsageError("the path of the saved message must be shorter than 120 characters");
         int size = MessageSize(session, number);
         session.Must(
             vokGetEmailFile(kChannel, number, name.c_str(), dir.c_str(), attachDir.c_str()),
-            "downloading the message", "fetching", size);
+            "downloading the message", Phase::kMailbox, "fetching", size);
         std::string names(1100, '\0');
         int n =
             vokDebug(kChannel, VOK_DEBUG_SAVED_NAMES, &names[0], static_cast<int>(names.size()));
         names.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        std::printf("Message %d (%d bytes) saved to %s\n", number, size,
-                    (fs::path(dir) / name).string().c_str());
-        size_t pos = 0;
-        while (pos < names.size()) {
-            size_t end = names.find('\n', pos);
-            if (end == std::string::npos) end = names.size();
-            std::printf("  attachment saved to %s\n",
-                        (fs::path(attachDir) / names.substr(pos, end - pos)).string().c_str());
-            pos = end + 1;
+        std::vector<std::string> attachments;
+        if (!rawOnly)
+            for (const std::string& item : SplitLines(names))
+                attachments.push_back((fs::path(attachDir) / item).string());
+        std::string saved = (fs::path(dir) / name).string();
+        // Everything on disk before anything depends on it: the Maildir's
+        // rename, the state of --new, and DELE.
+        bool safe = true;
+        for (const std::string& file : attachments) safe = SyncFile(file) && safe;
+        std::string delivered;
+        if (!maildir.empty()) {
+            std::string raw =
+                rawOnly ? saved : (fs::path(maildir) / "tmp" / (name + ".eml")).string();
+            delivered = (fs::path(maildir) / "new" / unique).string();
+            safe = SyncFile(raw) && safe;
+            std::error_code ec;
+            fs::rename(raw, delivered, ec);
+            if (ec) throw Failure("cannot deliver into '" + maildir + "/new'", kExitCantCreate);
+            safe = SyncDirectory((fs::path(maildir) / "new").string()) && safe;
         }
-        if (args.Has("delete")) {
+        if (!rawOnly) safe = SyncFile(saved) && safe;
+        if (!safe)
+            throw Failure("message " + std::to_string(number) +
+                              " or one of its attachments could not be written to disk; "
+                              "nothing deleted",
+                          kExitCantCreate);
+        std::string uid = uids.count(number) ? uids[number] : "";
+        if (seen && !uid.empty()) seen->Add(uid);
+        bool deleting = args.Has("delete");
+        if (deleting) {
             DeleteMessage(session, number);
-            std::printf("  marked for deletion\n");
+            ++deleted;
         }
+        if (Out().json) {
+            std::string list;
+            for (const std::string& file : attachments)
+                list += (list.empty() ? "" : ",") + JsonString(file);
+            std::printf(
+                "{\"number\":%d,\"uid\":%s,\"size\":%d,\"file\":%s,\"maildir\":%s,"
+                "\"attachments\":[%s],\"deleted\":%s}\n",
+                number, JsonString(uid).c_str(), size, rawOnly ? "null" : JsonString(saved).c_str(),
+                delivered.empty() ? "null" : JsonString(delivered).c_str(), list.c_str(),
+                deleting ? "true" : "false");
+            std::fflush(stdout);
+        }
+        Note("Message %d (%s) saved to %s\n", number, HumanBytes(size).c_str(),
+             (delivered.empty() ? saved : delivered).c_str());
+        for (const std::string& file : attachments)
+            Note("  attachment saved to %s\n", file.c_str());
+        if (deleting) Note("  marked for deletion\n");
     }
     // The server removes what DELE marked only when the session ends well.
     int rc = session.Close();
-    if (args.Has("delete") && !numbers.empty()) {
-        if (rc < 0) throw Failure(DescribeFailure("ending the session; nothing was deleted", rc));
-        if (!session.quiet())
-            std::printf("Deleted %zu message%s.\n", numbers.size(), numbers.size() == 1 ? "" : "s");
+    if (deleted) {
+        if (rc < 0)
+            throw LibraryFailure("ending the session; nothing was deleted", rc, Phase::kOther);
+        Note("Deleted %d message%s.\n", deleted, deleted == 1 ? "" : "s");
     }
+    return kExitOk;
+}
+
+int RunDelete(const ParsedArgs& args) {
+    if (args.positional.empty() == !args.Has("uid"))
+        throw UsageError("delete takes message numbers or --uid UID");
+    for (const std::string& number : args.positional)
+        ParseNumber(number, 1, 0x7fffffff, "the message number");
+    Login login = ReadLogin(args);
+    Session session(args);
+    OpenMailbox(session, args, login);
+    int count = MessageCount(session);
+    std::vector<int> numbers;
+    if (args.Has("uid")) {
+        numbers = NumbersOfUids(args.All("uid"), AllUids(session, count));
+    } else {
+        for (const std::string& number : args.positional)
+            numbers.push_back(CheckedNumber(number, count));
+    }
+    for (int number : numbers) DeleteMessage(session, number);
+    int rc = session.Close();
+    if (rc < 0) throw LibraryFailure("ending the session; nothing was deleted", rc, Phase::kOther);
+    Note("Deleted %zu message%s.\n", numbers.size(), numbers.size() == 1 ? "" : "s");
     return kExitOk;
 }
 

@@ -51,6 +51,20 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
             parsed.values_["help"].push_back("");
             continue;
         }
+        const OptionSpec* shortOption = nullptr;
+        for (const OptionSpec& option : specs)
+            if (arg.size() == 2 && option.shortName == arg[1]) shortOption = &option;
+        if (shortOption) {
+            std::string value;
+            if (!shortOption->metavar.empty()) {
+                if (i + 1 >= args.size())
+                    throw UsageError("option '" + arg + "' needs a value (" + shortOption->metavar +
+                                     ")");
+                value = args[++i];
+            }
+            parsed.values_[shortOption->name].push_back(value);
+            continue;
+        }
         if (arg.compare(0, 2, "--") != 0) {
             // A lone negative number is a positional argument ("top -1" is
             // refused later with a clearer message than "unknown option").
@@ -176,15 +190,6 @@ std::string AddressList(const std::vector<std::string>& values, const std::strin
         }
     }
     return list;
-}
-
-std::string GetPassword(const ParsedArgs& args, const std::string& account) {
-    if (args.Has("password")) return args.Get("password");
-    if (const char* env = std::getenv("VOKMAIL_PASSWORD"); env && *env) return env;
-    std::string secret;
-    if (StdinIsTerminal() && ReadSecret("Password for " + account + ": ", &secret)) return secret;
-    throw UsageError("no password for " + account +
-                     ": set VOKMAIL_PASSWORD, give --password, or run from a terminal");
 }
 
 }  // namespace vokmail

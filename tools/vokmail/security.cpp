@@ -120,7 +120,7 @@ void ApplySecurity(const Security& s) {
 }
 
 void ConnectSecurely(Session& session, Security& s, const std::function<int()>& start,
-                     const char* what) {
+                     const char* what, Phase phase) {
     int rc = session.Run(start(), nullptr);
     if (rc == VOK_STARTTLS_REFUSED && s.clearOnLoopback) {
         // Said even with --quiet: the session is not what --tls auto
@@ -132,7 +132,7 @@ void ConnectSecurely(Session& session, Security& s, const std::function<int()>& 
         vokIntegerParam(kChannel, VOK_TLS_MODE, s.tlsMode);
         rc = session.Run(start(), nullptr);
     }
-    if (rc < 0) throw Failure(DescribeFailure(what, rc));
+    if (rc < 0) throw LibraryFailure(what, rc, phase);
 }
 
 }  // namespace vokmail

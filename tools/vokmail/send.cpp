@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // vokmail send: one message over SMTP, with an optional HTML body and plain
 // alternative, attachments and AUTH.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -20,9 +21,9 @@ namespace fs = std::filesystem;
 int64_t InputFileSize(const std::string& path, const std::string& what) {
     std::error_code ec;
     if (!fs::is_regular_file(path, ec))
-        throw Failure(what + " '" + path + "' is not a readable file");
+        throw Failure(what + " '" + path + "' is not a readable file", kExitNoInput);
     std::ifstream probe(path, std::ios::binary);
-    if (!probe) throw Failure(what + " '" + path + "' cannot be opened");
+    if (!probe) throw Failure(what + " '" + path + "' cannot be opened", kExitNoInput);
     auto size = fs::file_size(path, ec);
     return ec ? 0 : static_cast<int64_t>(size);
 }
@@ -106,45 +107,358 @@ const char* OrNull(const std::string& text) {
     return text.empty() ? nullptr : text.c_str();
 }
 
+// The library's driver state after MAIL FROM's reply: the first recipient.
+constexpr int kFirstRecipientState = 206;
+
+// A temporary file removed when the object goes.
+struct TempFile {
+    std::string path;
+    void Write(const std::string& data) {
+        path =
+            (fs::temp_directory_path() / ("vokmail-body-" + std::to_string(ProcessId()) + ".txt"))
+                .string();
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << data;
+        if (!out.flush()) throw Failure("cannot write '" + path + "'", kExitCantCreate);
+    }
+    ~TempFile() {
+        if (!path.empty()) std::remove(path.c_str());
+    }
+};
+
+// "Name: value" with a name of printable ASCII (RFC 5322 section 2.2) and
+// no line break anywhere, which would start a header line of its own.
+std::string CheckHeader(const std::string& header) {
+    if (header.find_first_of("\r\n") != std::string::npos)
+        throw UsageError("--header '" + header + "': no line breaks");
+    size_t colon = header.find(':');
+    if (colon == std::string::npos || colon == 0)
+        throw UsageError("--header '" + header + "': expected 'Name: value'");
+    for (size_t i = 0; i < colon; ++i) {
+        unsigned char c = static_cast<unsigned char>(header[i]);
+        if (c <= 32 || c >= 127)
+            throw UsageError("--header '" + header + "': a bad character in the name");
+    }
+    return header;
+}
+
+// A domain or address literal for EHLO (RFC 5321 section 4.1.1.1).
+std::string CheckHelo(const std::string& name) {
+    if (name.empty() || name.size() > 255 ||
+        name.find_first_not_of(
+            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.-[]:") !=
+            std::string::npos)
+        throw UsageError("--helo '" + name + "' is no host name");
+    return name;
+}
+
+// Quoted-printable text decoded (RFC 2045 section 6.7).
+std::string DecodeQuotedPrintable(const std::string& text) {
+    std::string out;
+    auto hex = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '=') {
+            out += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == '\n') {
+            i += 1;
+        } else if (i + 2 < text.size() && text[i + 1] == '\r' && text[i + 2] == '\n') {
+            i += 2;
+        } else if (i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
+            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            out += '=';
+        }
+    }
+    return out;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// A prepared message taken apart: the library builds the header and the
+// MIME structure itself, so the fields it writes are taken out and the
+// other lines passed on.
+struct RawMessage {
+    std::string from, replyTo, subject, charset, body;
+    std::vector<std::string> to, cc, bcc;
+    std::vector<std::string> headers;
+};
+
+RawMessage ReadRawMessage(const std::string& path) {
+    std::string text = path == "-" ? ReadStdin() : ReadWholeFile(path, "message file");
+    RawMessage raw;
+    // The header ends at the first empty line (RFC 5322 section 2.1).
+    size_t pos = 0;
+    std::vector<std::string> lines;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        std::string line =
+            text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        pos = end == std::string::npos ? text.size() : end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) break;
+        if ((line[0] == ' ' || line[0] == '\t') && !lines.empty()) {
+            lines.back() += " " + line.substr(line.find_first_not_of(" \t"));  // unfold
+        } else if (lines.empty() && line.compare(0, 5, "From ") == 0) {
+            continue;  // an mbox separator line
+        } else {
+            lines.push_back(line);
+        }
+    }
+    raw.body = text.substr(pos);
+    std::string contentType = "text/plain", encoding = "7bit";
+    for (const std::string& line : lines) {
+        size_t colon = line.find(':');
+        if (colon == std::string::npos)
+            throw Failure("the message's header line '" + line + "' has no ':'", kExitDataErr);
+        std::string name = Lower(line.substr(0, colon));
+        std::string value = line.substr(colon + 1);
+        value.erase(0, value.find_first_not_of(" \t"));
+        if (name == "from") {
+            raw.from = value;
+        } else if (name == "reply-to") {
+            raw.replyTo = value;
+        } else if (name == "subject") {
+            raw.subject = value;
+        } else if (name == "to") {
+            raw.to.push_back(value);
+        } else if (name == "cc") {
+            raw.cc.push_back(value);
+        } else if (name == "bcc") {
+            raw.bcc.push_back(value);
+        } else if (name == "content-type") {
+            contentType = value;
+        } else if (name == "content-transfer-encoding") {
+            encoding = Lower(value);
+        } else if (name != "date" && name != "mime-version" && name != "x-mailer" &&
+                   name != "return-path") {
+            raw.headers.push_back(line);
+        }
+    }
+    std::string type = Lower(contentType.substr(0, contentType.find(';')));
+    type.erase(type.find_last_not_of(" \t") + 1);
+    if (type != "text/plain")
+        throw Failure("the message is " + type +
+                          "; vokmail passes on only plain-text messages (the library "
+                          "composes the MIME structure itself)",
+                      kExitDataErr);
+    size_t charset = Lower(contentType).find("charset=");
+    if (charset != std::string::npos) {
+        std::string name = contentType.substr(charset + 8);
+        name = name.substr(0, name.find(';'));
+        name.erase(std::remove(name.begin(), name.end(), '"'), name.end());
+        name.erase(name.find_last_not_of(" \t") + 1);
+        raw.charset = name;
+    }
+    if (encoding == "quoted-printable") {
+        raw.body = DecodeQuotedPrintable(raw.body);
+    } else if (encoding == "base64") {
+        std::string out(3 * (raw.body.size() / 4) + 4, '\0');
+        int n = vokDecodeBuffer(raw.body.data(), &out[0], static_cast<int>(raw.body.size()));
+        out.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        raw.body = out;
+    } else if (encoding != "7bit" && encoding != "8bit" && encoding != "binary") {
+        throw Failure("unknown Content-Transfer-Encoding '" + encoding + "'", kExitDataErr);
+    }
+    return raw;
+}
+
+// A list of "<a>,Name <b>" as a header's value.
+std::string ListForHeader(const std::string& list) {
+    std::string out;
+    for (char c : list) out += c == ',' ? std::string(", ") : std::string(1, c);
+    return out;
+}
+
+void PrintDryRun(const std::string& envelope, const std::string& from, const std::string& to,
+                 const std::string& cc, const std::string& bcc, bool hideTo,
+                 const std::string& replyTo, const std::string& subject,
+                 const std::vector<std::string>& headers, const std::string& body,
+                 const std::string& html, const std::vector<std::string>& attachments) {
+    std::string out;
+    out += "MAIL FROM:" + envelope.substr(envelope.find('<')) + "\n";
+    for (const std::string* list : {&to, &cc, &bcc})
+        for (const std::string& item : SplitAddressList(*list))
+            out += "RCPT TO:" + item.substr(item.find('<')) + "\n";
+    out += "\n";
+    char date[96] = "";
+    // The Date line the library would write now (it needs a channel).
+    if (vokAttach(1) == 1) {
+        vokDebug(kChannel, VOK_DEBUG_DATE_LINE, date, sizeof date - 1);
+        vokRelease();
+    }
+    if (*date) out += std::string(date) + "\n";
+    if (!hideTo) out += "To: " + ListForHeader(to) + "\n";
+    out += "From: " + from + "\n";
+    if (!replyTo.empty()) out += "Reply-To: " + replyTo + "\n";
+    out += "Subject: " + subject + "\n";
+    for (const std::string& header : headers) out += header + "\n";
+    if (!cc.empty()) out += "CC: " + ListForHeader(cc) + "\n";
+    out += "\n";
+    if (!html.empty()) {
+        out += "[HTML body from " + html + "]\n";
+    } else {
+        out += body;
+        if (!body.empty() && body.back() != '\n') out += "\n";
+    }
+    for (const std::string& item : attachments) {
+        std::string path = item.substr(0, item.find('|'));
+        std::string name = item.find('|') == std::string::npos ? fs::path(path).filename().string()
+                                                               : item.substr(item.find('|') + 1);
+        std::error_code ec;
+        auto size = fs::file_size(path, ec);
+        out += "[attachment " + name + ": " + path + ", " +
+               HumanBytes(ec ? 0.0 : static_cast<double>(size)) + "]\n";
+    }
+    std::fputs(out.c_str(), stdout);
+}
+
 }  // namespace
 
 int RunSend(const ParsedArgs& args) {
-    ServerAddress server = ParseServer(args);
-    if (!args.Has("from")) throw UsageError("--from ADDRESS is needed");
-    std::string from = AddressList({args.Get("from")}, "from");
-    if (from.find(',') != std::string::npos) throw UsageError("--from takes one address");
-    std::string replyTo =
-        args.Has("reply-to") ? AddressList({args.Get("reply-to")}, "reply-to") : "";
-    std::string to = AddressList(args.All("to"), "to");
-    std::string cc = AddressList(args.All("cc"), "cc");
-    std::string bcc = AddressList(args.All("bcc"), "bcc");
-    if (to.empty()) throw UsageError("at least one --to address is needed");
+    // A prepared message (--raw, sendmail) gives the header fields that the
+    // command line leaves out.
+    RawMessage raw;
+    if (args.Has("raw")) {
+        if (args.Has("body") || args.Has("body-file") || args.Has("html") || args.Has("attach") ||
+            args.Has("subject"))
+            throw UsageError(
+                "--raw brings its own body and subject; no --body, --html, "
+                "--attach or --subject with it");
+        raw = ReadRawMessage(args.Get("raw"));
+    } else if (args.Has("read-recipients")) {
+        throw UsageError("-t reads the recipients of a --raw message");
+    }
+    const bool readRecipients = args.Has("read-recipients");
 
-    if (args.Has("body") && args.Has("html"))
-        throw UsageError("give the body either as --body or as --html, not both");
+    std::string fromText = args.Get("from", raw.from);
+    if (fromText.empty()) fromText = args.Get("envelope-from");
+    if (fromText.empty()) throw UsageError("--from ADDRESS is needed (or 'from' in the account)");
+    std::string from = AddressList({fromText}, "from");
+    if (from.find(',') != std::string::npos) throw UsageError("--from takes one address");
+    std::string envelope = from;
+    if (args.Has("envelope-from")) {
+        envelope = AddressList({args.Get("envelope-from")}, "envelope-from");
+        if (envelope.find(',') != std::string::npos)
+            throw UsageError("--envelope-from takes one address");
+    }
+    std::string replyText = args.Get("reply-to", raw.replyTo);
+    std::string replyTo = replyText.empty() ? "" : AddressList({replyText}, "reply-to");
+    std::vector<std::string> toValues = args.All("to");
+    std::vector<std::string> ccValues = args.All("cc");
+    std::vector<std::string> bccValues = args.All("bcc");
+    if (readRecipients) {
+        toValues.insert(toValues.end(), raw.to.begin(), raw.to.end());
+        ccValues.insert(ccValues.end(), raw.cc.begin(), raw.cc.end());
+        bccValues.insert(bccValues.end(), raw.bcc.begin(), raw.bcc.end());
+    }
+    std::string to = AddressList(toValues, "to");
+    std::string cc = AddressList(ccValues, "cc");
+    std::string bcc = AddressList(bccValues, "bcc");
+    if (to.empty() && cc.empty() && bcc.empty())
+        throw UsageError(readRecipients ? "the message names no recipient"
+                                        : "at least one --to, --cc or --bcc address is needed");
+
+    int bodies = args.Has("body") + args.Has("body-file") + args.Has("html");
+    if (bodies > 1) throw UsageError("give the body once: --body, --body-file or --html");
     if (args.Has("alt-text") && !args.Has("html")) throw UsageError("--alt-text goes with --html");
     if (args.Has("esmtp") && args.Has("no-esmtp"))
         throw UsageError("--esmtp and --no-esmtp contradict each other");
     if (args.Has("user") && args.Has("no-esmtp"))
         throw UsageError("logging in with --user needs ESMTP; drop --no-esmtp");
+    if (args.Has("user") && args.Get("user").empty()) throw UsageError("--user is empty");
+
+    std::vector<std::string> headers = raw.headers;
+    for (const std::string& header : args.All("header")) headers.push_back(CheckHeader(header));
+    if (args.Has("priority")) {
+        std::string level = args.Get("priority");
+        if (level == "high") {
+            headers.push_back("X-Priority: 1 (Highest)");
+            headers.push_back("Importance: high");
+        } else if (level == "low") {
+            headers.push_back("X-Priority: 5 (Lowest)");
+            headers.push_back("Importance: low");
+        } else if (level != "normal") {
+            throw UsageError("--priority takes high, normal or low");
+        }
+    }
+    // Bcc only: the library needs a To list, so the hidden recipients go
+    // there and the To line is left out; RFC 5322 section 3.6.3 shows the
+    // group syntax that says so in its place.
+    bool hideTo = false;
+    if (to.empty()) {
+        if (!bcc.empty()) {
+            to = bcc;
+            bcc.clear();
+            hideTo = true;
+            headers.push_back("To: undisclosed-recipients:;");
+        } else {
+            to = cc;
+            cc.clear();
+        }
+    }
+    size_t headerChars = 0;
+    for (const std::string& header : headers) headerChars += header.size() + 2;
+    if (headerChars > 2048) throw UsageError("the extra header lines exceed 2048 characters");
 
     // The body: text, "@file" (the library reads the file), or an HTML file.
+    // Text read from stdin goes to the library as text unless it begins
+    // with '@', which would name a file: then through a temporary file.
     std::string message;
     int64_t bodyBytes = 0;
     int bodyFormat = 0;
+    TempFile temp;
+    std::string bodyText;
+    bool haveText = false;
     if (args.Has("html")) {
         std::string path = args.Get("html");
         bodyBytes = InputFileSize(path, "HTML file");
         message = "@" + path;
         bodyFormat = 2;
-    } else if (args.Has("body")) {
-        message = args.Get("body");
-        if (!message.empty() && message[0] == '@') {
-            bodyBytes = InputFileSize(message.substr(1), "body file");
+    } else if (args.Has("raw")) {
+        bodyText = raw.body;
+        haveText = true;
+    } else if (args.Has("body") || args.Has("body-file")) {
+        std::string value = args.Has("body") ? args.Get("body") : "@" + args.Get("body-file");
+        if (value == "-" || value == "@-") {
+            bodyText = ReadStdin();
+            haveText = true;
+        } else if (!value.empty() && value[0] == '@') {
+            bodyBytes = InputFileSize(value.substr(1), "body file");
+            message = value;
+            if (args.Has("dry-run")) {
+                bodyText = ReadWholeFile(value.substr(1), "body file");
+                haveText = true;
+            }
         } else {
-            bodyBytes = static_cast<int64_t>(message.size());
+            bodyText = value;
+            haveText = true;
         }
     }
+    if (haveText) {
+        if (bodyText.find('\0') != std::string::npos)
+            throw Failure("the body holds a NUL byte", kExitDataErr);
+        bodyBytes = static_cast<int64_t>(bodyText.size());
+        if (message.empty()) message = bodyText;
+        if (!bodyText.empty() && bodyText[0] == '@' && !args.Has("dry-run")) {
+            temp.Write(bodyText);
+            message = "@" + temp.path;
+        }
+    }
+    // Quoted-printable keeps every line whole however long it is: its soft
+    // line breaks (RFC 2045 section 6.7) vanish when the reader decodes,
+    // while a plain body's long lines would be broken for good.
+    if (bodyFormat == 0 && !message.empty()) bodyFormat = 1;
+
     std::string altText;
     if (args.Has("alt-text")) {
         altText = args.Get("alt-text");
@@ -156,10 +470,19 @@ int RunSend(const ParsedArgs& args) {
         if (altText.size() > 2048) throw UsageError("--alt-text is longer than 2048 characters");
     }
     Attachments attachments = CollectAttachments(args.All("attach"));
+    std::string subject = args.Get("subject", raw.subject);
+
+    if (args.Has("dry-run")) {
+        PrintDryRun(envelope, from, to, cc, bcc, hideTo, replyTo, subject, headers, bodyText,
+                    args.Has("html") ? args.Get("html") : "", args.All("attach"));
+        return kExitOk;
+    }
+
+    ServerAddress server = ParseServer(args);
     Security security = ReadSecurity(args, &server, false);
     std::string password;
     if (args.Has("user") && UsesPassword(security))
-        password = GetPassword(args, args.Get("user") + " at " + server.host);
+        password = GetPassword(args, args.Get("user"), server.host);
 
     Session session(args);
     if (server.port) SetParam(VOK_SMTP_PORT, server.port);
@@ -174,31 +497,50 @@ int RunSend(const ParsedArgs& args) {
     }
     SetParam(VOK_BODY_FORMAT, bodyFormat);
     SetParam(VOK_ATTACH_DELIMITER, attachments.delimiter);
+    SetParam(VOK_HIDE_TO_HEADER, hideTo ? 1 : 0);
+    if (!raw.charset.empty()) SetText(VOK_CHARSET, raw.charset, "charset");
+    for (const std::string& header : headers) SetText(VOK_ADD_HEADER, header, "header line");
     if (!altText.empty()) SetText(VOK_ALTERNATE_TEXT, altText, "alternative text");
 
+    // The library greets with the domain of the sender it connects with:
+    // --helo NAME connects as postmaster@NAME, and the real sender is set
+    // before the message.
+    std::string greeter = from;
+    if (args.Has("helo")) greeter = "<postmaster@" + CheckHelo(args.Get("helo")) + ">";
     ConnectSecurely(
         session, security,
         [&] {
-            return vokSmtpConnect(kChannel, server.host.c_str(), from.c_str(), OrNull(replyTo));
+            return vokSmtpConnect(kChannel, server.host.c_str(), greeter.c_str(), OrNull(replyTo));
         },
         "connecting to the SMTP server");
+    // MAIL FROM and the From line both come from the sender setting: the
+    // envelope sender is set for MAIL FROM and the From address put back once
+    // its reply is in (the driver's step after it names the recipient step).
+    SetText(VOK_FROM_ADDRESS, envelope, "sender");
+    if (envelope != from) {
+        bool swapped = false;
+        session.onStep = [&](int state) {
+            if (!swapped && state >= kFirstRecipientState && state != VOK_DRIVER_WAIT) {
+                vokStringParam(kChannel, VOK_FROM_ADDRESS, from.c_str());
+                swapped = true;
+            }
+        };
+    }
     int64_t total = bodyBytes + attachments.bytes;
-    std::string subject = args.Get("subject");
     session.Must(vokSendEmail(kChannel, to.c_str(), OrNull(cc), OrNull(bcc), OrNull(subject),
                               OrNull(message), OrNull(attachments.list)),
-                 "sending the message", "sending", total);
+                 "sending the message", Phase::kSend, "sending", total);
+    session.onStep = nullptr;
     double seconds = session.Elapsed();
     int64_t wire = vokStatistics(kChannel, VOK_STAT_BYTES_SENT);
     session.Close();
-    if (!session.quiet()) {
-        int recipients = CountItems(to) + CountItems(cc) + CountItems(bcc);
-        std::printf(
-            "Message accepted for %d recipient%s: %s of body and attachments, %d "
-            "attachment%s, %s on the wire in %.1f s\n",
-            recipients, recipients == 1 ? "" : "s", HumanBytes(static_cast<double>(total)).c_str(),
-            attachments.count, attachments.count == 1 ? "" : "s",
-            HumanBytes(static_cast<double>(wire)).c_str(), seconds);
-    }
+    int recipients = CountItems(to) + CountItems(cc) + CountItems(bcc);
+    Note(
+        "Message accepted for %d recipient%s: %s of body and attachments, %d attachment%s, %s on "
+        "the wire in %.1f s\n",
+        recipients, recipients == 1 ? "" : "s", HumanBytes(static_cast<double>(total)).c_str(),
+        attachments.count, attachments.count == 1 ? "" : "s",
+        HumanBytes(static_cast<double>(wire)).c_str(), seconds);
     return kExitOk;
 }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The library session of one vokmail run: attach, log, the driver loop with
 // its progress display and wall-clock limit, error texts.
+#include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -16,6 +18,11 @@ using Clock = std::chrono::steady_clock;
 
 constexpr long kDefaultTimeoutSeconds = 300;
 constexpr int kBarWidth = 30;
+#ifdef _WIN32
+constexpr const char* kStderrPath = "CONOUT$";
+#else
+constexpr const char* kStderrPath = "/dev/stderr";
+#endif
 
 // Shows how far a transfer has got: a bar redrawn in place on a terminal,
 // a plain line every second or so otherwise.
@@ -25,7 +32,7 @@ class Progress {
         : label_(label ? label : ""),
           total_(total),
           enabled_(enabled && total > 0),
-          bar_(StdoutIsTerminal()),
+          bar_(StderrIsTerminal()),
           start_(Clock::now()) {}
 
     void Update(int64_t done) {
@@ -41,8 +48,8 @@ class Progress {
         if (!enabled_ || !shown_) return;
         if (bar_) {
             Show(done, Clock::now());
-            std::fputs("\n", stdout);
-            std::fflush(stdout);
+            std::fputs("\n", stderr);
+            std::fflush(stderr);
         }
     }
 
@@ -57,15 +64,15 @@ class Progress {
             int filled = percent * kBarWidth / 100;
             std::string bar(static_cast<size_t>(filled), '#');
             bar.append(static_cast<size_t>(kBarWidth - filled), '.');
-            std::printf("\r%s [%s] %3d%%  %s of %s  %s/s   ", label_.c_str(), bar.c_str(), percent,
-                        HumanBytes(static_cast<double>(done)).c_str(),
-                        HumanBytes(static_cast<double>(total_)).c_str(), HumanBytes(rate).c_str());
+            std::fprintf(stderr, "\r%s [%s] %3d%%  %s of %s  %s/s   ", label_.c_str(), bar.c_str(),
+                         percent, HumanBytes(static_cast<double>(done)).c_str(),
+                         HumanBytes(static_cast<double>(total_)).c_str(), HumanBytes(rate).c_str());
         } else {
-            std::printf("%s: %d%%, %lld of %lld bytes, %s/s\n", label_.c_str(), percent,
-                        static_cast<long long>(done), static_cast<long long>(total_),
-                        HumanBytes(rate).c_str());
+            std::fprintf(stderr, "%s: %d%%, %lld of %lld bytes, %s/s\n", label_.c_str(), percent,
+                         static_cast<long long>(done), static_cast<long long>(total_),
+                         HumanBytes(rate).c_str());
         }
-        std::fflush(stdout);
+        std::fflush(stderr);
     }
 
     std::string label_;
@@ -81,7 +88,138 @@ void Pause(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+bool Starts(const char* text, const char* prefix) {
+    return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// The server's reply line of the last failure, from the code's text.
+std::string LastReply() {
+    char reply[200] = "";
+    int n = vokDebug(kChannel, VOK_DEBUG_LAST_REPLY, reply, sizeof reply - 1);
+    return std::string(reply, n > 0 ? static_cast<size_t>(n) : 0);
+}
+
 }  // namespace
+
+Output& Out() {
+    static Output output;
+    return output;
+}
+
+bool ShowNotes() {
+    return !Out().quiet && (Out().progress || StderrIsTerminal());
+}
+
+void Note(const char* format, ...) {
+    if (!ShowNotes()) return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fflush(stderr);
+}
+
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", c);
+            out += esc;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+int ExitStatusFor(int code, Phase phase) {
+    const int reply = vokStatistics(kChannel, VOK_STAT_REPLY_CODE);
+    switch (code) {
+        case VOK_SMTP_ERROR:
+            // RFC 5321 section 4.2.1: 4yz is transient; RFC 4954 section 6
+            // gives 530, 534, 535 and 538 to authentication.
+            if (reply >= 400 && reply < 500) return kExitTempFail;
+            if (reply == 530 || reply == 534 || reply == 535 || reply == 538) return kExitNoPerm;
+            return phase == Phase::kConnect || phase == Phase::kLogin ? kExitUnavailable
+                                                                      : kExitDataErr;
+        case VOK_POP3_ERROR: {
+            // RFC 3206: [IN-USE] and [SYS/TEMP] ask to try again later.
+            std::string line = LastReply();
+            if (line.find("[IN-USE]") != std::string::npos ||
+                line.find("[SYS/TEMP]") != std::string::npos)
+                return kExitTempFail;
+            if (phase == Phase::kLogin || phase == Phase::kConnect) return kExitNoPerm;
+            return kExitUnavailable;
+        }
+        case VOK_CONNECT_ERROR: {
+            int sock = vokStatistics(kChannel, VOK_STAT_SOCK_CODE);
+            if (sock < 0 && sock != code) return ExitStatusFor(sock, phase);
+            // A greeting that says no: 421 is transient, 554 is not.
+            std::string line = LastReply();
+            if (Starts(line.c_str(), "4")) return kExitTempFail;
+            return kExitUnavailable;
+        }
+        case VOK_SERVER_NOT_FOUND:
+        case VOK_WSAHOST_NOT_FOUND:
+        case VOK_WSANO_DATA:
+        case VOK_WSANO_RECOVERY:
+        case VOK_BAD_SERVER_NAME:
+            return kExitNoHost;
+        case VOK_WSATRY_AGAIN:
+        case VOK_SOCKET_TIMEOUT:
+        case VOK_WSAETIMEDOUT:
+        case VOK_WSAECONNABORTED:
+        case VOK_WSAECONNRESET:
+        case VOK_WSAENETRESET:
+        case VOK_SOCKET_CLOSED:
+        case VOK_SOCKET_READ_ERROR:
+        case VOK_SOCKET_WRITE_ERROR:
+        case VOK_WSAENETDOWN:
+        case VOK_WSAENOBUFS:
+            return kExitTempFail;
+        case VOK_WSAECONNREFUSED:
+        case VOK_WSAEHOSTUNREACH:
+        case VOK_WSAENETUNREACH:
+        case VOK_WSAEHOSTDOWN:
+        case VOK_STARTTLS_REFUSED:
+        case VOK_TLS_UNAVAILABLE:
+        case VOK_AUTH_NOT_OFFERED:
+        case VOK_TLS_HANDSHAKE_FAILED:
+        case VOK_APOP_NO_TIMESTAMP:
+        case VOK_NO_SUCH_MESSAGE:
+            return kExitUnavailable;
+        case VOK_TLS_UNTRUSTED:
+        case VOK_TLS_NAME_MISMATCH:
+            return kExitNoPerm;
+        case VOK_CANNOT_OPEN_FILE:
+            return kExitNoInput;
+        case VOK_CANNOT_CREATE_FILE:
+            return kExitCantCreate;
+        case VOK_NO_USER:
+        case VOK_NO_PASSWORD:
+        case VOK_MISSING_FROM:
+        case VOK_NO_RECIPIENT:
+            return kExitUsage;
+        case VOK_BAD_ADDRESS_CHAR:
+        case VOK_EMPTY_ADDRESS:
+        case VOK_MISSING_AT:
+        case VOK_MISSING_LT:
+        case VOK_MISSING_GT:
+        case VOK_TOO_MANY_AT:
+        case VOK_UNEXPECTED_GT:
+            return kExitDataErr;
+        default:
+            return kExitSoftware;
+    }
+}
+
+Failure LibraryFailure(const std::string& what, int code, Phase phase) {
+    return Failure(DescribeFailure(what, code), ExitStatusFor(code, phase));
+}
 
 std::string HumanBytes(double bytes) {
     char text[32];
@@ -123,7 +261,7 @@ std::string DescribeFailure(const std::string& what, int code) {
 }
 
 Session::Session(const ParsedArgs& args) : start_(Clock::now()) {
-    quiet_ = args.Has("quiet");
+    quiet_ = !ShowNotes();
     timeoutSeconds_ = args.Has("timeout")
                           ? ParseNumber(args.Get("timeout"), 1, 24L * 3600, "--timeout")
                           : kDefaultTimeoutSeconds;
@@ -133,11 +271,11 @@ Session::Session(const ParsedArgs& args) : start_(Clock::now()) {
     attached_ = true;
     // The operations return at once and are driven here.
     vokIntegerParam(kChannel, VOK_AUTO_CALL, 0);
-    if (args.Has("log")) {
-        std::string log = args.Get("log");
-        if (vokStringParam(kChannel, VOK_LOG_FILE, log.c_str()) < 0)
-            throw Failure("cannot create the log file '" + log + "'");
-    }
+    // -v and --log -: the library's trace (passwords masked) on stderr.
+    std::string log = args.Get("log");
+    if (log == "-" || (log.empty() && Out().verbose)) log = kStderrPath;
+    if (!log.empty() && vokStringParam(kChannel, VOK_LOG_FILE, log.c_str()) < 0)
+        throw Failure("cannot create the log file '" + args.Get("log") + "'", kExitCantCreate);
 }
 
 Session::~Session() {
@@ -167,12 +305,14 @@ int Session::Run(int startResult, const char* label, int64_t totalBytes) {
             return rc;
         }
         progress.Update(vokStatistics(kChannel, VOK_STAT_BYTES_READ));
+        if (onStep) onStep(rc);
         if (Clock::now() > deadline_) {
             vokAbort(kChannel);
             open_ = false;
             progress.Finish(vokStatistics(kChannel, VOK_STAT_BYTES_READ));
             throw Failure("gave up after " + std::to_string(timeoutSeconds_) +
-                          " s (raise the limit with --timeout)");
+                              " s (raise the limit with --timeout)",
+                          kExitTempFail);
         }
         // Give the processor away while the library waits: for its time gate,
         // or for a reply that has not come (the same state again with no
@@ -192,9 +332,10 @@ int Session::Run(int startResult, const char* label, int64_t totalBytes) {
     }
 }
 
-void Session::Must(int startResult, const char* what, const char* label, int64_t totalBytes) {
+void Session::Must(int startResult, const char* what, Phase phase, const char* label,
+                   int64_t totalBytes) {
     int rc = Run(startResult, label, totalBytes);
-    if (rc < 0) throw Failure(DescribeFailure(what, rc));
+    if (rc < 0) throw LibraryFailure(what, rc, phase);
 }
 
 int Session::Close() {

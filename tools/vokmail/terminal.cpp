@@ -1,16 +1,24 @@
 // SPDX-License-Identifier: MIT
-// The terminal: is there one, and a password prompt without echo. The only
-// file of vokmail that calls the operating system directly.
+// The terminal (is there one, a password prompt without echo) and the few
+// file and process calls the standard library lacks: fsync, a shell command's
+// output, the process id. The only file of vokmail that calls the operating
+// system directly.
 #include <cstdio>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "cli.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <process.h>
 #include <windows.h>
 #else
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -21,6 +29,9 @@ namespace vokmail {
 
 bool StdoutIsTerminal() {
     return _isatty(_fileno(stdout)) != 0;
+}
+bool StderrIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
 }
 bool StdinIsTerminal() {
     return _isatty(_fileno(stdin)) != 0;
@@ -59,6 +70,9 @@ extern "C" void RestoreAndRaise(int signal) {
 bool StdoutIsTerminal() {
     return isatty(STDOUT_FILENO) != 0;
 }
+bool StderrIsTerminal() {
+    return isatty(STDERR_FILENO) != 0;
+}
 bool StdinIsTerminal() {
     return isatty(STDIN_FILENO) != 0;
 }
@@ -84,5 +98,122 @@ bool ReadSecret(const std::string& prompt, std::string* secret) {
 }
 
 #endif
+
+#ifdef _WIN32
+
+bool SyncFile(const std::string& path) {
+    int fd = _open(path.c_str(), _O_RDWR | _O_BINARY);
+    if (fd < 0) return false;
+    bool ok = _commit(fd) == 0;
+    return _close(fd) == 0 && ok;
+}
+bool SyncDirectory(const std::string&) {
+    return true;  // NTFS makes a rename durable with the file's metadata
+}
+long ProcessId() {
+    return static_cast<long>(_getpid());
+}
+std::string HostName() {
+    char name[256] = "";
+    DWORD size = sizeof name;
+    if (!GetComputerNameA(name, &size)) return "localhost";
+    return name;
+}
+bool OpenToOthers(const std::string&) {
+    return false;  // ACLs, not mode bits: the profile folder is private
+}
+static FILE* OpenPipe(const std::string& command) {
+    return _popen(command.c_str(), "rb");
+}
+static int ClosePipe(FILE* pipe) {
+    return _pclose(pipe);
+}
+
+#else
+
+bool SyncFile(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    bool ok = fsync(fd) == 0;
+    return close(fd) == 0 && ok;
+}
+bool SyncDirectory(const std::string& path) {
+    int fd = open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    bool ok = fsync(fd) == 0;
+    close(fd);
+    return ok;
+}
+long ProcessId() {
+    return static_cast<long>(getpid());
+}
+std::string HostName() {
+    char name[256] = "";
+    if (gethostname(name, sizeof name - 1) != 0 || !name[0]) return "localhost";
+    std::string host = name;
+    // Maildir names may hold neither '/' nor ':' (the flag separator).
+    for (char& c : host)
+        if (c == '/' || c == ':') c = '_';
+    return host;
+}
+bool OpenToOthers(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    return (st.st_mode & 077) != 0;
+}
+static FILE* OpenPipe(const std::string& command) {
+    return popen(command.c_str(), "r");
+}
+static int ClosePipe(FILE* pipe) {
+    return pclose(pipe);
+}
+
+#endif
+
+std::string RunPasswordCommand(const std::string& command) {
+    std::fflush(nullptr);
+    FILE* pipe = OpenPipe(command);
+    if (!pipe) throw Failure("cannot run the password command", kExitUnavailable);
+    std::string out;
+    char chunk[512];
+    size_t n;
+    // Only the first line matters; a runaway command is cut at 64 KiB.
+    while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0 && out.size() < 65536)
+        out.append(chunk, n);
+    int status = ClosePipe(pipe);
+    if (status != 0) throw Failure("the password command failed", kExitUnavailable);
+    size_t end = out.find_first_of("\r\n");
+    if (end != std::string::npos) out.resize(end);
+    return out;
+}
+
+std::string ReadStdin() {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+#endif
+    std::ostringstream all;
+    all << std::cin.rdbuf();
+    return all.str();
+}
+
+void WriteFileAtomically(const std::string& path, const std::string& data) {
+    std::string temp = path + ".tmp." + std::to_string(ProcessId());
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << data;
+        out.flush();
+        if (!out) throw Failure("cannot write '" + temp + "'", kExitCantCreate);
+    }
+    if (!SyncFile(temp)) throw Failure("cannot flush '" + temp + "' to disk", kExitCantCreate);
+#ifdef _WIN32
+    std::remove(path.c_str());  // rename() there will not replace a file
+#endif
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        throw Failure("cannot replace '" + path + "'", kExitCantCreate);
+    }
+    size_t slash = path.find_last_of("/\\");
+    SyncDirectory(slash == std::string::npos ? "." : path.substr(0, slash));
+}
 
 }  // namespace vokmail

@@ -30,7 +30,7 @@ int VerifyOffline(const std::vector<std::string>& items) {
             std::printf("invalid  %s: %s (%d)\n", item.c_str(), ErrorText(rc).c_str(), rc);
         }
     }
-    return bad == 0 ? kExitOk : kExitRejected;
+    return bad == 0 ? kExitOk : kExitDataErr;
 }
 
 int VerifyOnServer(Session& session, const ParsedArgs& args,
@@ -38,13 +38,13 @@ int VerifyOnServer(Session& session, const ParsedArgs& args,
     ServerAddress server = ParseServer(args);
     std::string from = AddressList({args.Get("from", "vokmail@localhost")}, "from");
     Security security = ReadSecurity(args, &server, false);
+    if (args.Has("helo")) from = "<postmaster@" + args.Get("helo") + ">";
     if (server.port) vokIntegerParam(kChannel, VOK_SMTP_PORT, server.port);
     vokIntegerParam(kChannel, VOK_ESMTP_MODE, 1);
     // Servers that answer VRFY only after a login.
     if (args.Has("user")) {
         std::string password;
-        if (UsesPassword(security))
-            password = GetPassword(args, args.Get("user") + " at " + server.host);
+        if (UsesPassword(security)) password = GetPassword(args, args.Get("user"), server.host);
         vokStringParam(kChannel, VOK_USER_NAME, args.Get("user").c_str());
         vokStringParam(kChannel, VOK_SMTP_PASSWORD, password.c_str());
     }
@@ -53,17 +53,49 @@ int VerifyOnServer(Session& session, const ParsedArgs& args,
         session, security,
         [&] { return vokSmtpConnect(kChannel, server.host.c_str(), from.c_str(), nullptr); },
         "connecting to the SMTP server");
-    int unknown = 0;
+    int status = kExitOk;
+    auto worse = [&status](int candidate) {
+        // A definite answer outranks "try later", which outranks success.
+        if (candidate == kExitOk) return;
+        if (status == kExitOk || status == kExitTempFail) status = candidate;
+    };
     for (const std::string& item : items) {
-        // One VRFY per call, so that each answer is read on its own.
-        session.Must(vokVerifyUser(kChannel, item.c_str()), "verifying");
-        bool known = vokStatistics(kChannel, VOK_STAT_VERIFY_RESULT) == 1;
-        unknown += known ? 0 : 1;
-        std::printf("%-9s%s: %s\n", known ? "known" : "unknown", item.c_str(),
-                    LastReplyLine().c_str());
+        // One VRFY per call, so that each answer is read on its own. A
+        // refusal of VRFY itself (5yz) fails the call; its code tells.
+        int rc = session.Run(vokVerifyUser(kChannel, item.c_str()), nullptr);
+        int reply = vokStatistics(kChannel, VOK_STAT_REPLY_CODE);
+        if (rc < 0 && rc != VOK_SMTP_ERROR) throw LibraryFailure("verifying", rc, Phase::kOther);
+        std::string line = LastReplyLine();
+        // RFC 5321 section 3.5.3: 250 and 251 confirm the address, 252 means
+        // the server will not say but accepts mail for it; 550, 551 and 553
+        // deny it.
+        const char* verdict;
+        if (reply == 250 || reply == 251) {
+            verdict = "known";
+        } else if (reply == 252) {
+            verdict = "cannot verify (server will accept)";
+        } else if (reply == 550 || reply == 551 || reply == 553) {
+            verdict = "unknown";
+            worse(kExitNoUser);
+        } else if (reply >= 400 && reply < 500) {
+            verdict = "try later";
+            worse(kExitTempFail);
+        } else if (reply == 530 || reply == 534 || reply == 535 || reply == 538) {
+            verdict = "not allowed";
+            worse(kExitNoPerm);
+        } else {
+            verdict = "no answer";
+            worse(kExitUnavailable);
+        }
+        std::printf("%s: %s: %s\n", item.c_str(), verdict, line.c_str());
+        // After a refusal the library has ended the session.
+        if (rc < 0 && &item != &items.back()) {
+            session.Close();
+            throw Failure("the server ended the session after refusing VRFY", status);
+        }
     }
     session.Close();
-    return unknown == 0 ? kExitOk : kExitRejected;
+    return status;
 }
 
 }  // namespace
