@@ -189,7 +189,7 @@ int RunList(const ParsedArgs& args) {
     long long totalBytes = 0;
     const bool json = Out().json;
     if (!json)
-        std::printf("%5s %9s  %-16s  %-24s  %-31s  %s\n", "#", "size", "unique id", "from", "date",
+        std::printf("%5s %9s  %-16s  %-28s  %-31s  %s\n", "#", "size", "unique id", "from", "date",
                     "subject");
     for (int number = 1; number <= count; ++number) {
         int size = MessageSize(session, number);
@@ -203,8 +203,8 @@ int RunList(const ParsedArgs& args) {
                 number, size, JsonString(uid).c_str(), JsonString(headers.from).c_str(),
                 JsonString(headers.date).c_str(), JsonString(headers.subject).c_str());
         } else {
-            std::printf("%5d %9s  %-16s  %-24s  %-31s  %s\n", number, HumanBytes(size).c_str(),
-                        uid.c_str(), Cut(headers.from, 24).c_str(), Cut(headers.date, 31).c_str(),
+            std::printf("%5d %9s  %-16s  %-28s  %-31s  %s\n", number, HumanBytes(size).c_str(),
+                        uid.c_str(), Cut(headers.from, 28).c_str(), Cut(headers.date, 31).c_str(),
                         headers.subject.c_str());
         }
     }

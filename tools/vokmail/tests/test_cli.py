@@ -16,11 +16,12 @@ import unittest
 
 VOKMAIL = None
 RUN_LIMIT = 60  # seconds any one vokmail run may take
+_EMPTY = tempfile.mkdtemp(prefix="vokmail-home-")  # no configuration, no .netrc
 
 
 def run(*args, env=None, stdin=subprocess.DEVNULL):
     """Runs vokmail with args; returns (status, stdout, stderr)."""
-    full_env = dict(os.environ)
+    full_env = dict(os.environ, XDG_CONFIG_HOME=_EMPTY, HOME=_EMPTY)
     full_env.pop("VOKMAIL_PASSWORD", None)
     full_env.update(env or {})
     p = subprocess.run([VOKMAIL, *args], stdin=stdin, stdout=subprocess.PIPE,
@@ -84,9 +85,9 @@ class Usage(unittest.TestCase):
         self.assertEqual((status, out.splitlines()[0].split()[:3]), (0, ["Usage:", "vokmail", "fetch"]))
         self.assertEqual(run("--version")[:2], (0, "vokmail 3.4.2 build 11\n"))
 
-    def test_command_line_errors_exit_2(self):
+    def test_command_line_errors_exit_64(self):
         # Every server named is a closed loopback port: a run that gets as far
-        # as the network fails with status 1, not 2.
+        # as the network fails with status 69, not 64.
         h = "127.0.0.1:%d" % free_port()
         cases = [
             (),
@@ -125,13 +126,13 @@ class Usage(unittest.TestCase):
         for args in cases:
             with self.subTest(args=args):
                 status, out, err = run(*args)
-                self.assertEqual(status, 2, err)
+                self.assertEqual(status, 64, err)
                 self.assertTrue(err.startswith("vokmail: ") or err.startswith("Usage:"), err)
 
     def test_missing_password_without_terminal_is_a_usage_error(self):
         # No --password, no VOKMAIL_PASSWORD, and stdin is no terminal: no prompt, no hang.
         status, _, err = run("list", "--server", "127.0.0.1", "--user", "u")
-        self.assertEqual(status, 2)
+        self.assertEqual(status, 64)
         self.assertIn("VOKMAIL_PASSWORD", err)
 
     def test_password_prompt_does_not_echo(self):
@@ -165,7 +166,7 @@ class Usage(unittest.TestCase):
             os.close(master)
         self.assertNotIn(b"hunter2", echoed)
         # It read the password and went on to the (refused) connection.
-        self.assertEqual(p.returncode, 1)
+        self.assertEqual(p.returncode, 69)
         self.assertIn(b"-36 Error attempting to connect.", err)
 
     def test_unreadable_input_files_fail_before_connecting(self):
@@ -176,7 +177,7 @@ class Usage(unittest.TestCase):
                     status, _, err = run("send", "--server", "127.0.0.1", "--port", str(port),
                                          "--from", "a@b", "--to", "c@d", option,
                                          os.path.join(d, "missing"))
-                    self.assertEqual(status, 1)
+                    self.assertEqual(status, 66)
                     self.assertIn("missing' is not a readable file", err)
                     self.assertNotIn("connect", err)
 
@@ -189,7 +190,7 @@ class VerifyOffline(unittest.TestCase):
 
         status, out, _ = run("verify", "ann@example.com", "joe.example.com", "jo(e@example.com",
                              "joe@host@example.com", "<>")
-        self.assertEqual(status, 3)
+        self.assertEqual(status, 65)
         lines = out.splitlines()
         self.assertEqual(lines[0], "valid    ann@example.com")
         self.assertEqual(lines[1], "invalid  joe.example.com: Missing '@' character in email address. (-39)")
@@ -199,7 +200,7 @@ class VerifyOffline(unittest.TestCase):
 
     def test_a_comma_list_is_checked_item_by_item(self):
         status, out, _ = run("verify", "a@b, c")
-        self.assertEqual(status, 3)
+        self.assertEqual(status, 65)
         self.assertEqual(out.splitlines(), ["valid    a@b",
                                             "invalid  c: Missing '@' character in email address. (-39)"])
 
@@ -213,7 +214,7 @@ class NetworkFailures(unittest.TestCase):
                      ("verify", "joe", "--server", "127.0.0.1:%d" % port)):
             with self.subTest(command=args[0]):
                 status, _, err = run(*args, env={"VOKMAIL_PASSWORD": "pw"})
-                self.assertEqual(status, 1, err)
+                self.assertEqual(status, 69, err)
                 self.assertIn("failed: -36 Error attempting to connect.", err)
                 self.assertIn("socket error -10061: Connection refused by remote host.", err)
 
@@ -226,7 +227,7 @@ class NetworkFailures(unittest.TestCase):
             took = time.monotonic() - started
         finally:
             server.close()
-        self.assertEqual(status, 1)
+        self.assertEqual(status, 75)
         self.assertIn("gave up after 2 s", err)
         self.assertLess(took, 15)
 
@@ -236,7 +237,7 @@ class NetworkFailures(unittest.TestCase):
             log = os.path.join(d, "trace.log")
             status, _, _ = run("send", "--server", "127.0.0.1", "--port", str(port),
                                "--from", "a@b", "--to", "c@d", "--log", log)
-            self.assertEqual(status, 1)
+            self.assertEqual(status, 69)
             with open(log, "rb") as f:
                 text = f.read()
             self.assertIn(b"*** vokSmtpConnect\r\n", text)
@@ -244,7 +245,7 @@ class NetworkFailures(unittest.TestCase):
             self.assertIn(b"Connection refused by remote host.", text)
             status, _, err = run("send", "--server", "127.0.0.1", "--from", "a@b", "--to", "c@d",
                                  "--log", os.path.join(d, "no", "such", "dir", "x.log"))
-            self.assertEqual(status, 1)
+            self.assertEqual(status, 73)
             self.assertIn("cannot create the log file", err)
 
 

@@ -8,6 +8,7 @@ top, fetch with its attachments, delete). Run by CTest:
 
 VOK_SKIP_INTEGRATION=1 skips it; without the servers it fails.
 """
+import json
 import os
 import random
 import subprocess
@@ -21,14 +22,20 @@ import mailservers  # noqa: E402
 
 VOKMAIL = None
 SERVERS = None
+EMPTY = tempfile.mkdtemp(prefix="vokmail-home-")  # no configuration, no .netrc
 RUN_LIMIT = 120
 
 
 def run(*args, password=mailservers.PASSWORD):
-    env = dict(os.environ, VOKMAIL_PASSWORD=password)
+    env = dict(os.environ, VOKMAIL_PASSWORD=password, XDG_CONFIG_HOME=EMPTY, HOME=EMPTY)
     p = subprocess.run([VOKMAIL, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                        stderr=subprocess.PIPE, env=env, timeout=RUN_LIMIT)
     return p.returncode, p.stdout.decode("latin-1"), p.stderr.decode("latin-1")
+
+
+def human(size):
+    return "%d B" % size if size < 1024 else "%.1f KiB" % (size / 1024) if size < 1 << 20 \
+        else "%.1f MiB" % (size / (1 << 20))
 
 
 def write(path, data):
@@ -69,10 +76,11 @@ class SendAndFetch(unittest.TestCase):
             log = os.path.join(self.dir, "send.log")
             status, out, err = self.send(
                 smtp, "--html", self.html, "--alt-text", "Quarterly figures\nSee the files.",
-                "--attach", self.blob, "--attach", self.csv + "|figures.csv", "--log", log)
-            self.assertEqual(status, 0, err)
-            self.assertIn("Message accepted for 2 recipients", out)
-            self.assertIn("2 attachments", out)
+                "--attach", self.blob, "--attach", self.csv + "|figures.csv", "--log", log,
+                "--progress")
+            self.assertEqual((status, out), (0, ""), err)
+            self.assertIn("Message accepted for 2 recipients", err)
+            self.assertIn("2 attachments", err)
             # The library's log shows the session, the password included.
             self.assertIn(b"*** vokSendEmail\r\n", read(log))
             self.assertIn(smtp.token.encode(), read(log), "not greeted by our own server")
@@ -103,12 +111,18 @@ class SendAndFetch(unittest.TestCase):
             self.assertEqual(status, 0, err)
             self.assertIn(pop3.token.encode(), read(log), "not greeted by our own server")
             lines = out.splitlines()
-            self.assertEqual(lines[0].split(), ["#", "size", "unique", "id"])
-            number, size, uid = lines[1].split()
-            self.assertEqual(number, "1")
-            self.assertGreater(int(size), 150001)
-            self.assertRegex(uid, r"^[0-9A-Fa-f]{16}$")
-            self.assertEqual(lines[2], "1 message, %s bytes" % size)
+            self.assertEqual(lines[0].split(), ["#", "size", "unique", "id", "from", "date", "subject"])
+            self.assertRegex(lines[1], r"^    1 +\d+\.\d KiB  [0-9a-fA-F]{16}  Sender <sender@example.com> .*  Figures$")
+            self.assertRegex(lines[2], r"^1 message, \d+\.\d KiB$")
+            status, out, err = run("list", *server, "--json")
+            self.assertEqual(status, 0, err)
+            entry = json.loads(out)
+            size = entry["size"]
+            self.assertEqual((entry["number"], entry["from"], entry["subject"]),
+                             (1, "Sender <sender@example.com>", "Figures"))
+            self.assertGreater(size, 150001)
+            self.assertRegex(entry["uid"], r"^[0-9A-Fa-f]{16}$")
+            self.assertRegex(entry["date"], r"\d{4} \d\d:\d\d:\d\d")
 
             status, out, err = run("top", "1", *server)
             self.assertEqual(status, 0, err)
@@ -118,13 +132,13 @@ class SendAndFetch(unittest.TestCase):
             self.assertNotIn("Quarterly", out)  # no body lines asked for
 
             inbox = os.path.join(self.dir, "inbox")
-            status, out, err = run("fetch", "1", *server, "--dir", inbox, "--quiet")
-            self.assertEqual(status, 0, err)
+            status, out, err = run("fetch", "1", *server, "--dir", inbox, "--progress")
+            self.assertEqual((status, out), (0, ""), err)
             saved_blob = os.path.join(inbox, "data.bin")
             saved_csv = os.path.join(inbox, "figures.csv")
-            self.assertIn("Message 1 (%s bytes) saved to %s" % (size, os.path.join(inbox, "message-1.txt")), out)
-            self.assertIn("  attachment saved to " + saved_blob, out)
-            self.assertIn("  attachment saved to " + saved_csv, out)
+            self.assertIn("Message 1 (%s) saved to %s" % (human(size), os.path.join(inbox, "message-1.txt")), err)
+            self.assertIn("  attachment saved to " + saved_blob, err)
+            self.assertIn("  attachment saved to " + saved_csv, err)
             self.assertEqual(read(saved_blob), read(self.blob))
             self.assertEqual(read(saved_csv), read(self.csv))
             text = read(os.path.join(inbox, "message-1.txt"))
@@ -133,14 +147,14 @@ class SendAndFetch(unittest.TestCase):
 
             # Fetch with --delete: gone at the next login.
             status, out, err = run("fetch", "all", *server, "--dir", os.path.join(self.dir, "again"),
-                                   "--delete", "--quiet")
+                                   "--delete", "--json")
             self.assertEqual(status, 0, err)
-            self.assertIn("marked for deletion", out)
+            self.assertEqual(json.loads(out)["deleted"], True)
             status, out, err = run("list", *server)
-            self.assertEqual((status, out.splitlines()[-1]), (0, "0 messages, 0 bytes"))
+            self.assertEqual((status, out.splitlines()[-1]), (0, "0 messages, 0 B"))
             # A message number beyond the mailbox is refused at once.
             status, _, err = run("top", "1", *server)
-            self.assertEqual(status, 1)
+            self.assertEqual(status, 69)
             self.assertIn("there is no message 1: the mailbox holds 0 messages", err)
 
     def test_plain_body_from_file_and_server_refusals(self):
@@ -151,9 +165,10 @@ class SendAndFetch(unittest.TestCase):
             odd = write(os.path.join(self.dir, "a,b.dat"), b"\x00\x01,\xff" * 100)
             status, out, err = self.send(smtp, "--body", "@" + body, "--cc",
                                          "Bob <bob@example.com>, carl@example.com",
-                                         "--attach", odd, "--attach", self.csv + "|x,y.csv")
+                                         "--attach", odd, "--attach", self.csv + "|x,y.csv",
+                                         "--progress")
             self.assertEqual(status, 0, err)
-            self.assertIn("for 4 recipients", out)
+            self.assertIn("for 4 recipients", err)
             message = read(smtp.message(1))
             self.assertIn(b"\r\nLine one\r\n.\r\nLine three\r\n", message)
             self.assertIn(b"CC: Bob <bob@example.com>,<carl@example.com>\r\n", message)
@@ -162,28 +177,29 @@ class SendAndFetch(unittest.TestCase):
 
             # A wrong password: the server's own words follow the library's text.
             status, _, err = self.send(smtp, "--body", "x", "--password", "wrong")
-            self.assertEqual(status, 1)
+            self.assertEqual(status, 77)
             self.assertIn("-49 SMTP returned error. 535", err)
             status, _, err = run("list", "--server", "127.0.0.1:%d" % pop3.port,
                                  "--user", mailservers.USER, password="wrong")
-            self.assertEqual(status, 1)
+            self.assertEqual(status, 77)
             self.assertIn("-63 POP3 returned error. -ERR", err)
 
             # VRFY: aiosmtpd answers only after a login, and then with 252
-            # (cannot verify), which is no confirmation.
+            # (cannot verify), which is no failure.
             smtp_at = "127.0.0.1:%d" % smtp.port
             status, out, err = run("verify", "ann@example.com", "--server", smtp_at)
-            self.assertEqual(status, 3, err)
-            self.assertRegex(out, r"^unknown  ann@example.com: 530 ")
+            self.assertEqual(status, 77, err)
+            self.assertRegex(out, r"^ann@example.com: not allowed: 530 ")
             status, out, err = run("verify", "ann@example.com", "Bob <bob@example.com>",
                                    "--server", smtp_at, "--user", mailservers.USER)
-            self.assertEqual(status, 3, err)
-            self.assertRegex(out, r"^unknown  ann@example.com: 252 .*\nunknown  Bob <bob@example.com>: 252 ")
+            self.assertEqual(status, 0, err)
+            self.assertRegex(out, r"^ann@example.com: cannot verify \(server will accept\): 252 .*\n"
+                                  r"Bob <bob@example.com>: cannot verify \(server will accept\): 252 ")
 
             # APOP against the same account.
             status, out, err = run("list", "--server", "127.0.0.1:%d" % pop3.port,
                                    "--user", mailservers.USER, "--apop")
-            self.assertEqual((status, out.splitlines()[-1]), (0, "0 messages, 0 bytes"), err)
+            self.assertEqual((status, out.splitlines()[-1]), (0, "0 messages, 0 B"), err)
 
 
 if __name__ == "__main__":
