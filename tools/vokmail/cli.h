@@ -188,6 +188,8 @@ std::string PasswordFromAccount();
 std::string PasswordFromNetrc(const std::string& host, const std::string& user);
 // The name of the account in use ("" when none), for the state of fetch --new.
 std::string AccountName();
+// One setting of the account in use ("from", ...), "" when it has none.
+std::string AccountValue(const std::string& key);
 // The directory for state: $XDG_STATE_HOME/vokmail, else ~/.local/state/vokmail.
 std::string StateDirectory();
 

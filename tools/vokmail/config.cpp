@@ -96,8 +96,8 @@ std::map<std::string, std::map<std::string, std::string>> ParseConfig(const std:
 // Which option of the command line each key fills.
 const std::map<std::string, std::string>& KeyOptions() {
     static const std::map<std::string, std::string> map = {
-        {"server", "server"}, {"port", "port"}, {"tls", "tls"},   {"ca_file", "ca-file"},
-        {"user", "user"},     {"auth", "auth"}, {"from", "from"}, {"helo", "helo"}};
+        {"server", "server"}, {"port", "port"}, {"tls", "tls"},  {"ca_file", "ca-file"},
+        {"user", "user"},     {"auth", "auth"}, {"helo", "helo"}};
     return map;
 }
 
@@ -145,6 +145,11 @@ void ApplyAccount(ParsedArgs& args, const std::vector<OptionSpec>& specs) {
 
 std::string AccountName() {
     return Current().name;
+}
+
+std::string AccountValue(const std::string& key) {
+    auto it = Current().values.find(key);
+    return it == Current().values.end() ? "" : it->second;
 }
 
 std::string PasswordFromAccount() {

@@ -345,13 +345,14 @@ int RunFetch(const ParsedArgs& args) {
     if (!args.positional.empty() && !all)
         ParseNumber(args.positional[0], 1, 0x7fffffff, "the message number");
     const std::string maildir = args.Get("maildir");
-    // Without --dir, a Maildir gets the message as received and nothing is
-    // decoded unless --attach-dir asks for the attachments.
+    // The Maildir gets the library's copy of the message as received. With
+    // neither --dir nor --attach-dir, the decoded text and attachments the
+    // library writes as well go to a scratch folder in its tmp, removed after.
     const bool rawOnly = !args.Has("dir") && !args.Has("attach-dir");
     std::string dir = args.Get("dir", args.Get("attach-dir"));
     std::string attachDir = args.Get("attach-dir", dir);
     if (!maildir.empty()) {
-        if (rawOnly) dir = attachDir = maildir + "/tmp";
+        if (rawOnly) dir = attachDir = maildir + "/tmp/.decoded-" + std::to_string(ProcessId());
         if (maildir.size() + 60 >= kPathLimit)
             throw UsageError("the Maildir's name must be shorter than 68 characters");
     }
@@ -362,6 +363,8 @@ int RunFetch(const ParsedArgs& args) {
     if (!maildir.empty())
         for (const char* sub : {"/tmp", "/new", "/cur"}) MakeDirectory(maildir + sub);
     for (const std::string& d : {dir, attachDir}) MakeDirectory(d);
+    if (!maildir.empty() && !fs::exists(maildir + "/tmp"))
+        throw Failure("cannot make the Maildir '" + maildir + "'", kExitCantCreate);
 
     Session session(args);
     OpenMailbox(session, args, login);
@@ -387,9 +390,14 @@ int RunFetch(const ParsedArgs& args) {
     // Saved names come back joined by this character; a line end is the one
     // character no file name taken from a message can hold.
     vokIntegerParam(kChannel, VOK_ATTACH_DELIMITER, '\n');
-    vokIntegerParam(kChannel, VOK_RAW_DOWNLOAD, rawOnly ? 1 : 0);
-    if (!maildir.empty() && !rawOnly)
-        vokStringParam(kChannel, VOK_RAW_COPY_DIR, (maildir + "/tmp").c_str());
+    if (!maildir.empty()) vokStringParam(kChannel, VOK_RAW_COPY_DIR, (maildir + "/tmp").c_str());
+    struct Scratch {
+        std::string path;
+        ~Scratch() {
+            std::error_code ec;
+            if (!path.empty()) fs::remove_all(path, ec);
+        }
+    } scratch{rawOnly ? dir : ""};
     int deleted = 0;
     int serial = 0;
     for (int number : numbers) {
@@ -417,8 +425,7 @@ int RunFetch(const ParsedArgs& args) {
         for (const std::string& file : attachments) safe = SyncFile(file) && safe;
         std::string delivered;
         if (!maildir.empty()) {
-            std::string raw =
-                rawOnly ? saved : (fs::path(maildir) / "tmp" / (name + ".eml")).string();
+            std::string raw = (fs::path(maildir) / "tmp" / (name + ".eml")).string();
             delivered = (fs::path(maildir) / "new" / unique).string();
             safe = SyncFile(raw) && safe;
             std::error_code ec;

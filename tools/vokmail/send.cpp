@@ -110,6 +110,21 @@ const char* OrNull(const std::string& text) {
 // The library's driver state after MAIL FROM's reply: the first recipient.
 constexpr int kFirstRecipientState = 206;
 
+// Whether a line of text is longer than a plain body's lines may be.
+bool HasLongLine(const std::string& text) {
+    constexpr size_t kPlainLineChars = 60;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        size_t length = end - start;
+        if (length > 0 && text[end - 1] == '\r') --length;
+        if (length > kPlainLineChars) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 // A temporary file removed when the object goes.
 struct TempFile {
     std::string path;
@@ -340,7 +355,10 @@ int RunSend(const ParsedArgs& args) {
     }
     const bool readRecipients = args.Has("read-recipients");
 
+    // The sender: --from, else the message's own From line, else the
+    // account's, else the envelope sender.
     std::string fromText = args.Get("from", raw.from);
+    if (fromText.empty()) fromText = AccountValue("from");
     if (fromText.empty()) fromText = args.Get("envelope-from");
     if (fromText.empty()) throw UsageError("--from ADDRESS is needed (or 'from' in the account)");
     std::string from = AddressList({fromText}, "from");
@@ -454,10 +472,15 @@ int RunSend(const ParsedArgs& args) {
             message = "@" + temp.path;
         }
     }
-    // Quoted-printable keeps every line whole however long it is: its soft
-    // line breaks (RFC 2045 section 6.7) vanish when the reader decodes,
-    // while a plain body's long lines would be broken for good.
-    if (bodyFormat == 0 && !message.empty()) bodyFormat = 1;
+    // The library breaks a plain body's lines from 60 characters on, for
+    // good: a long URL would arrive cut in two. Quoted-printable keeps every
+    // line whole however long it is, its soft line breaks (RFC 2045 section
+    // 6.7) vanishing when the reader decodes; the library sends that format
+    // as the one part of a multipart message, so only where it is needed.
+    if (bodyFormat == 0 && !message.empty()) {
+        std::string text = haveText ? bodyText : ReadWholeFile(message.substr(1), "body file");
+        if (HasLongLine(text)) bodyFormat = 1;
+    }
 
     std::string altText;
     if (args.Has("alt-text")) {
@@ -527,7 +550,11 @@ int RunSend(const ParsedArgs& args) {
         };
     }
     int64_t total = bodyBytes + attachments.bytes;
-    session.Must(vokSendEmail(kChannel, to.c_str(), OrNull(cc), OrNull(bcc), OrNull(subject),
+    // The library writes the extra header lines after the Subject line, and
+    // only when there is one: then a blank Subject goes out.
+    if (!headers.empty() && subject.empty()) subject = " ";
+    const char* subjectText = OrNull(subject);
+    session.Must(vokSendEmail(kChannel, to.c_str(), OrNull(cc), OrNull(bcc), subjectText,
                               OrNull(message), OrNull(attachments.list)),
                  "sending the message", Phase::kSend, "sending", total);
     session.onStep = nullptr;

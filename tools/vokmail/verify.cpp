@@ -36,7 +36,10 @@ int VerifyOffline(const std::vector<std::string>& items) {
 int VerifyOnServer(Session& session, const ParsedArgs& args,
                    const std::vector<std::string>& items) {
     ServerAddress server = ParseServer(args);
-    std::string from = AddressList({args.Get("from", "vokmail@localhost")}, "from");
+    std::string from =
+        AddressList({args.Get("from", AccountValue("from").empty() ? "vokmail@localhost"
+                                                                   : AccountValue("from"))},
+                    "from");
     Security security = ReadSecurity(args, &server, false);
     if (args.Has("helo")) from = "<postmaster@" + args.Get("helo") + ">";
     if (server.port) vokIntegerParam(kChannel, VOK_SMTP_PORT, server.port);
