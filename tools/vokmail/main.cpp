@@ -427,6 +427,16 @@ int RunSendmail(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    // A password on the command line shows in the process list: blank it
+    // there at once (--password-command and VOKMAIL_PASSWORD avoid even the
+    // moment before).
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        char* secret = nullptr;
+        if (arg == "--password" && i + 1 < argc) secret = argv[i + 1];
+        if (arg.compare(0, 11, "--password=") == 0) secret = argv[i] + 11;
+        for (; secret && *secret; ++secret) *secret = '*';
+    }
     // Called through a link named sendmail: the classic command line.
     std::string self = argc > 0 && argv[0] ? argv[0] : "";
     size_t slash = self.find_last_of("/\\");

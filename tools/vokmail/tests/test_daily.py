@@ -15,6 +15,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "..",
@@ -56,19 +57,25 @@ class Scripted:
         self.sock = socket.socket()
         self.sock.bind(("127.0.0.1", 0))
         self.sock.listen(2)
-        self.sock.settimeout(RUN_LIMIT)
+        self.sock.settimeout(0.2)
         self.port = self.sock.getsockname()[1]
+        self.stop = threading.Event()
         self.thread = threading.Thread(target=self._serve, daemon=True)
         self.thread.start()
 
     def _serve(self):
         # --tls auto connects a second time when a loopback server has no
         # STARTTLS.
-        for _ in range(4):
+        sessions = 0
+        deadline = time.monotonic() + RUN_LIMIT
+        while sessions < 4 and not self.stop.is_set() and time.monotonic() < deadline:
             try:
                 conn, _ = self.sock.accept()
+            except socket.timeout:
+                continue
             except OSError:
                 return
+            sessions += 1
             try:
                 self._session(conn)
             except OSError:
@@ -98,8 +105,9 @@ class Scripted:
                     return
 
     def close(self):
-        self.sock.close()
+        self.stop.set()
         self.thread.join(5)
+        self.sock.close()
 
 
 class Daily(unittest.TestCase):
