@@ -229,6 +229,11 @@ class Session {
     double Elapsed() const;
 
   private:
+    // Copies what the library's trace has grown by to stderr (-v, --log -).
+    void PumpTrace();
+
+    std::string tracePath_;
+    size_t traceOffset_ = 0;
     bool attached_ = false;
     bool quiet_ = false;
     bool open_ = false;

@@ -112,6 +112,7 @@ const std::vector<Command>& Commands() {
                {"html", "FILE"},
                {"alt-text", "TEXT|@FILE"},
                {"attach", "PATH[|NAME]", true},
+               {"inline", "IMAGE[|NAME]", true},
                {"header", "NAME: VALUE", true},
                {"priority", "LEVEL"},
                {"envelope-from", "ADDRESS"},
@@ -145,6 +146,9 @@ const std::vector<Command>& Commands() {
          "  --attach PATH[|NAME]  attach a file, shown as NAME when given; repeatable\n"
          "                        (its type from the extension; .gif, .jpg, .bmp and\n"
          "                        .tif go inline with a Content-ID)\n"
+         "  --inline IMAGE[|NAME] with --html: an image the HTML shows as\n"
+         "                        cid:message-root.1, .2, ... in the order given (.gif,\n"
+         "                        .jpg, .bmp, .tif); repeatable\n"
          "  --header 'NAME: VALUE'\n"
          "                        one more header line; repeatable\n"
          "  --priority LEVEL      high, normal or low (X-Priority and Importance)\n"

@@ -287,6 +287,23 @@ RawMessage ReadRawMessage(const std::string& path) {
     return raw;
 }
 
+// --inline FILE[|NAME]: images the HTML body shows, which the library sends
+// with a Content-ID when their name ends in .gif, .jpg, .bmp or .tif.
+std::vector<std::string> InlineImages(const ParsedArgs& args) {
+    std::vector<std::string> items = args.All("inline");
+    if (!items.empty() && !args.Has("html")) throw UsageError("--inline goes with --html");
+    for (const std::string& item : items) {
+        std::string name = Lower(item.substr(item.find('|') + 1));
+        bool image = false;
+        for (const char* ext : {".gif", ".jpg", ".bmp", ".tif"})
+            image = image || (name.size() > 4 && name.compare(name.size() - 4, 4, ext) == 0);
+        if (!image)
+            throw UsageError("--inline '" + item +
+                             "': the library sends inline only .gif, .jpg, .bmp and .tif images");
+    }
+    return items;
+}
+
 // A list of "<a>,Name <b>" as a header's value.
 std::string ListForHeader(const std::string& list) {
     std::string out;
@@ -298,7 +315,8 @@ void PrintDryRun(const std::string& envelope, const std::string& from, const std
                  const std::string& cc, const std::string& bcc, bool hideTo,
                  const std::string& replyTo, const std::string& subject,
                  const std::vector<std::string>& headers, const std::string& body,
-                 const std::string& html, const std::vector<std::string>& attachments) {
+                 const std::string& html, const std::vector<std::string>& attachments,
+                 size_t inlineCount) {
     std::string out;
     out += "MAIL FROM:" + envelope.substr(envelope.find('<')) + "\n";
     for (const std::string* list : {&to, &cc, &bcc})
@@ -325,14 +343,16 @@ void PrintDryRun(const std::string& envelope, const std::string& from, const std
         out += body;
         if (!body.empty() && body.back() != '\n') out += "\n";
     }
-    for (const std::string& item : attachments) {
+    for (size_t i = 0; i < attachments.size(); ++i) {
+        const std::string& item = attachments[i];
         std::string path = item.substr(0, item.find('|'));
         std::string name = item.find('|') == std::string::npos ? fs::path(path).filename().string()
                                                                : item.substr(item.find('|') + 1);
         std::error_code ec;
         auto size = fs::file_size(path, ec);
-        out += "[attachment " + name + ": " + path + ", " +
-               HumanBytes(ec ? 0.0 : static_cast<double>(size)) + "]\n";
+        out += (i < inlineCount ? "[inline image cid:message-root." + std::to_string(i + 1) + " "
+                                : std::string("[attachment ")) +
+               name + ": " + path + ", " + HumanBytes(ec ? 0.0 : static_cast<double>(size)) + "]\n";
     }
     std::fputs(out.c_str(), stdout);
 }
@@ -492,12 +512,17 @@ int RunSend(const ParsedArgs& args) {
         // The library sends at most 2048 characters of it.
         if (altText.size() > 2048) throw UsageError("--alt-text is longer than 2048 characters");
     }
-    Attachments attachments = CollectAttachments(args.All("attach"));
+    // Inline images go first: the library numbers the Content-IDs of the
+    // image parts in list order, so that the HTML can name them.
+    std::vector<std::string> parts = InlineImages(args);
+    const size_t inlineCount = parts.size();
+    for (const std::string& item : args.All("attach")) parts.push_back(item);
+    Attachments attachments = CollectAttachments(parts);
     std::string subject = args.Get("subject", raw.subject);
 
     if (args.Has("dry-run")) {
         PrintDryRun(envelope, from, to, cc, bcc, hideTo, replyTo, subject, headers, bodyText,
-                    args.Has("html") ? args.Get("html") : "", args.All("attach"));
+                    args.Has("html") ? args.Get("html") : "", parts, inlineCount);
         return kExitOk;
     }
 

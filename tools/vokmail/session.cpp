@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -18,11 +20,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr long kDefaultTimeoutSeconds = 300;
 constexpr int kBarWidth = 30;
-#ifdef _WIN32
-constexpr const char* kStderrPath = "CONOUT$";
-#else
-constexpr const char* kStderrPath = "/dev/stderr";
-#endif
 
 // Shows how far a transfer has got: a bar redrawn in place on a terminal,
 // a plain line every second or so otherwise.
@@ -271,17 +268,41 @@ Session::Session(const ParsedArgs& args) : start_(Clock::now()) {
     attached_ = true;
     // The operations return at once and are driven here.
     vokIntegerParam(kChannel, VOK_AUTO_CALL, 0);
-    // -v and --log -: the library's trace (passwords masked) on stderr.
+    // -v and --log -: the library's trace (passwords masked) on stderr. The
+    // library creates and truncates its log file, which would clobber a
+    // stderr appended to a file: it writes a private temporary file instead,
+    // copied to stderr as it grows.
     std::string log = args.Get("log");
-    if (log == "-" || (log.empty() && Out().verbose)) log = kStderrPath;
+    if (log == "-" || (log.empty() && Out().verbose)) {
+        std::error_code ec;
+        log = (std::filesystem::temp_directory_path(ec) /
+               ("vokmail-trace-" + std::to_string(ProcessId()) + ".log"))
+                  .string();
+        tracePath_ = log;
+    }
     if (!log.empty() && vokStringParam(kChannel, VOK_LOG_FILE, log.c_str()) < 0)
-        throw Failure("cannot create the log file '" + args.Get("log") + "'", kExitCantCreate);
+        throw Failure("cannot create the log file '" + log + "'", kExitCantCreate);
 }
 
 Session::~Session() {
     if (!attached_) return;
     Close();
     vokRelease();
+    PumpTrace();
+    if (!tracePath_.empty()) std::remove(tracePath_.c_str());
+}
+
+void Session::PumpTrace() {
+    if (tracePath_.empty()) return;
+    std::ifstream in(tracePath_, std::ios::binary);
+    if (!in.seekg(static_cast<std::streamoff>(traceOffset_))) return;
+    char chunk[4096];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        size_t n = static_cast<size_t>(in.gcount());
+        std::fwrite(chunk, 1, n, stderr);
+        traceOffset_ += n;
+    }
+    std::fflush(stderr);
 }
 
 double Session::Elapsed() const {
@@ -300,12 +321,14 @@ int Session::Run(int startResult, const char* label, int64_t totalBytes) {
         int64_t bytes = static_cast<int64_t>(vokStatistics(kChannel, VOK_STAT_BYTES_READ)) +
                         vokStatistics(kChannel, VOK_STAT_BYTES_SENT);
         if (rc <= 0) {
+            PumpTrace();
             progress.Finish(rc == 0 ? totalBytes : vokStatistics(kChannel, VOK_STAT_BYTES_READ));
             if (rc < 0) open_ = false;  // the library has closed the connection
             return rc;
         }
         progress.Update(vokStatistics(kChannel, VOK_STAT_BYTES_READ));
         if (onStep) onStep(rc);
+        PumpTrace();
         if (Clock::now() > deadline_) {
             vokAbort(kChannel);
             open_ = false;
