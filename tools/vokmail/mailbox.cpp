@@ -493,7 +493,8 @@ int RunDelete(const ParsedArgs& args) {
     for (int number : numbers) DeleteMessage(session, number);
     int rc = session.Close();
     if (rc < 0) throw LibraryFailure("ending the session; nothing was deleted", rc, Phase::kOther);
-    Note("Deleted %zu message%s.\n", numbers.size(), numbers.size() == 1 ? "" : "s");
+    Note("Deleted %d message%s.\n", static_cast<int>(numbers.size()),
+         numbers.size() == 1 ? "" : "s");
     return kExitOk;
 }
 

@@ -7,8 +7,13 @@
 namespace vokmail {
 namespace {
 
-const std::vector<OptionSpec> kSpecs = {
-    {"server", "HOST"}, {"port", "PORT"}, {"to", "ADDRESS", true}, {"delete", ""}, {"help", ""}};
+const std::vector<OptionSpec> kSpecs = {{"server", "HOST"},
+                                        {"port", "PORT"},
+                                        {"to", "ADDRESS", true},
+                                        {"delete", ""},
+                                        {"help", ""},
+                                        {"verbose", "", false, 'v'},
+                                        {"from", "ADDRESS", false, 'f'}};
 
 TEST(ParseArgs, ValuesFlagsAndPositionals) {
     ParsedArgs a =
@@ -40,6 +45,14 @@ TEST(ParseArgs, RefusesWhatItCannotRead) {
     EXPECT_THROW(ParseArgs({"--delete=yes"}, kSpecs), UsageError);  // flag with a value
     EXPECT_THROW(ParseArgs({"--port", "1", "--port", "2"}, kSpecs), UsageError);
     EXPECT_NO_THROW(ParseArgs({"--delete", "--delete"}, kSpecs));
+    EXPECT_THROW(ParseArgs({"-f"}, kSpecs), UsageError);  // short option, value missing
+}
+
+TEST(ParseArgs, ShortNames) {
+    ParsedArgs a = ParseArgs({"-v", "-f", "a@b", "x"}, kSpecs);
+    EXPECT_TRUE(a.Has("verbose"));
+    EXPECT_EQ(a.Get("from"), "a@b");
+    EXPECT_EQ(a.positional, (std::vector<std::string>{"x"}));
 }
 
 TEST(ParseNumber, RangeAndForm) {

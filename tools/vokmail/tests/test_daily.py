@@ -193,6 +193,13 @@ class Daily(unittest.TestCase):
             self.assertIn(part, said)
         self.assertIn("AUTH PLAIN", err)  # -v shows the dialogue on stderr ...
         self.assertNotIn("s3cret", err)   # ... the password masked
+        # EHLO, and no AUTH without a user.
+        server = Scripted("smtp", {})
+        got, _, err = self.vokmail("send", "--server", "127.0.0.1:%d" % server.port, "--esmtp",
+                                   "--from", "a@b.c", "--to", "d@e.f", "--body", "hi")
+        server.close()
+        self.assertEqual(got, 0, err)
+        self.assertEqual([l.split()[0] for l in server.lines[:3]], ["EHLO", "EHLO", "MAIL"])
 
     def test_accounts_refusals(self):
         cfg = "[account default]\nserver = 127.0.0.1:1\nuser = u\npassword = pw\n"
