@@ -110,6 +110,14 @@ const char* OrNull(const std::string& text) {
 // The library's driver state after MAIL FROM's reply: the first recipient.
 constexpr int kFirstRecipientState = 206;
 
+// A readable path that is no regular file: a device or a pipe.
+bool IsStream(const std::string& path) {
+    std::error_code ec;
+    auto status = fs::status(path, ec);
+    return !ec && (fs::is_character_file(status) || fs::is_fifo(status)) &&
+           std::ifstream(path, std::ios::binary).good();
+}
+
 // Whether a line of text is longer than a plain body's lines may be.
 bool HasLongLine(const std::string& text) {
     constexpr size_t kPlainLineChars = 60;
@@ -469,6 +477,13 @@ int RunSend(const ParsedArgs& args) {
         std::string value = args.Has("body") ? args.Get("body") : "@" + args.Get("body-file");
         if (value == "-" || value == "@-") {
             bodyText = ReadStdin();
+            haveText = true;
+        } else if (!value.empty() && value[0] == '@' && IsStream(value.substr(1))) {
+            // /dev/stdin, a pipe, a shell's <(...): read here, once.
+            std::ifstream in(value.substr(1), std::ios::binary);
+            std::ostringstream all;
+            all << in.rdbuf();
+            bodyText = all.str();
             haveText = true;
         } else if (!value.empty() && value[0] == '@') {
             bodyBytes = InputFileSize(value.substr(1), "body file");

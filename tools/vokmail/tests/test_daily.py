@@ -178,6 +178,28 @@ class Daily(unittest.TestCase):
         server.close()
         self.assertEqual(got, 73, err)
 
+    def test_dry_run(self):
+        base = ("send", "--dry-run", "--from", "a@b.c")
+        multipart = b"Content-Type: multipart/mixed; boundary=x\n\n--x--\n"
+        # arguments, stdin, status, parts of stdout (or stderr when refused)
+        cases = [
+            (("--to", "d@e.f", "--body", "-"), b"from stdin\n", 0, ["RCPT TO:<d@e.f>", "\nfrom stdin\n"]),
+            (("--to", "d@e.f", "--body", "@/dev/stdin"), b"dev stdin", 0, ["\ndev stdin\n"]),
+            (("--bcc", "h@e.f", "--subject", "s"), b"", 0,
+             ["RCPT TO:<h@e.f>", "To: undisclosed-recipients:;"]),
+            (("--to", "d@e.f", "--header", "X-A: 1\r\nBcc: x@y.z"), b"", 64, ["no line breaks"]),
+            (("--to", "d@e.f", "--inline", "a.gif"), b"", 64, ["--inline goes with --html"]),
+            (("--raw", "-"), multipart, 65, ["multipart/mixed"]),
+            (("--raw", "-", "-t"), b"To: r@e.f\nSubject: s\n\nhi\n", 0,
+             ["RCPT TO:<r@e.f>", "Subject: s\n"]),
+        ]
+        for args, stdin, status, parts in cases:
+            with self.subTest(args=args):
+                got, out, err = self.vokmail(*base, *args, stdin=stdin)
+                self.assertEqual(got, status, err)
+                for part in parts:
+                    self.assertIn(part, out if status == 0 else err)
+
     def test_envelope_helo_headers_and_verbose(self):
         server = Scripted("smtp", {})
         got, out, err = self.vokmail(
