@@ -157,9 +157,9 @@ const std::vector<Command>& Commands() {
          "                        when it is not the From address\n"
          "  --helo NAME           the name to greet the server with (default: the\n"
          "                        domain of the sender)\n"
-         "  --raw FILE|-          send a prepared plain-text message: its From, To, Cc,\n"
-         "                        Subject and other header lines are kept, its body\n"
-         "                        re-encoded (the library has no verbatim path)\n"
+         "  --raw FILE|-          send a prepared plain-text message: its header lines\n"
+         "                        are kept (Bcc dropped), its body re-encoded (the\n"
+         "                        library has no verbatim path)\n"
          "  -t, --read-recipients with --raw: the recipients are those of its To, Cc\n"
          "                        and Bcc lines (Bcc is not sent), plus any --to\n"
          "  --dry-run             print the message instead of sending it: the envelope,\n"
@@ -405,8 +405,12 @@ int RunSendmail(const std::vector<std::string>& args) {
         } else if (arg == "-v") {
             translated.push_back("-v");
         } else {
-            // Anything else is passed on: vokmail's own options.
+            // Anything else is passed on: vokmail's own options, with the
+            // value of one that takes a value.
             translated.push_back(arg);
+            for (const OptionSpec& spec : FindCommand("send")->options)
+                if (arg == "--" + spec.name && !spec.metavar.empty() && i + 1 < args.size())
+                    translated.push_back(args[++i]);
         }
     }
     const Command* send = FindCommand("send");

@@ -209,7 +209,7 @@ std::string Lower(std::string text) {
 
 // A prepared message taken apart: the library builds the header and the
 // MIME structure itself, so the fields it writes are taken out and the
-// other lines passed on.
+// other lines passed on (To and Cc too: they are kept as written).
 struct RawMessage {
     std::string from, replyTo, subject, charset, body;
     std::vector<std::string> to, cc, bcc;
@@ -254,8 +254,10 @@ RawMessage ReadRawMessage(const std::string& path) {
             raw.subject = value;
         } else if (name == "to") {
             raw.to.push_back(value);
+            raw.headers.push_back(line);
         } else if (name == "cc") {
             raw.cc.push_back(value);
+            raw.headers.push_back(line);
         } else if (name == "bcc") {
             raw.bcc.push_back(value);
         } else if (name == "content-type") {
@@ -441,7 +443,16 @@ int RunSend(const ParsedArgs& args) {
     // there and the To line is left out; RFC 5322 section 3.6.3 shows the
     // group syntax that says so in its place.
     bool hideTo = false;
-    if (to.empty()) {
+    if (args.Has("raw")) {
+        // The message's own To and Cc lines go out as they are, among its
+        // other header lines; the library's To and CC lines are left out and
+        // every recipient is given in its To list, for the envelope only.
+        for (const std::string* list : {&cc, &bcc})
+            if (!list->empty()) to += (to.empty() ? "" : ",") + *list;
+        cc.clear();
+        bcc.clear();
+        hideTo = true;
+    } else if (to.empty()) {
         if (!bcc.empty()) {
             to = bcc;
             bcc.clear();
