@@ -63,11 +63,11 @@ int VerifyOnServer(Session& session, const ParsedArgs& args,
         if (status == kExitOk || status == kExitTempFail) status = candidate;
     };
     for (const std::string& item : items) {
-        // One VRFY per call, so that each answer is read on its own. A
-        // refusal of VRFY itself (5yz) fails the call; its code tells.
+        // One VRFY per call, so that each answer is read on its own. Any
+        // answer is no failure of the call: its code tells.
         int rc = session.Run(vokVerifyUser(kChannel, item.c_str()), nullptr);
+        if (rc < 0) throw LibraryFailure("verifying", rc, Phase::kOther);
         int reply = vokStatistics(kChannel, VOK_STAT_REPLY_CODE);
-        if (rc < 0 && rc != VOK_SMTP_ERROR) throw LibraryFailure("verifying", rc, Phase::kOther);
         std::string line = LastReplyLine();
         // RFC 5321 section 3.5.3: 250 and 251 confirm the address, 252 means
         // the server will not say but accepts mail for it; 550, 551 and 553
@@ -91,11 +91,6 @@ int VerifyOnServer(Session& session, const ParsedArgs& args,
             worse(kExitUnavailable);
         }
         std::printf("%s: %s: %s\n", item.c_str(), verdict, line.c_str());
-        // After a refusal the library has ended the session.
-        if (rc < 0 && &item != &items.back()) {
-            session.Close();
-            throw Failure("the server ended the session after refusing VRFY", status);
-        }
     }
     session.Close();
     return status;
