@@ -324,7 +324,10 @@ int RunParsed(const Command& command, ParsedArgs& parsed) {
     Out().progress = parsed.Has("progress");
     Out().verbose = parsed.Has("verbose");
     Out().json = parsed.Has("json");
-    ApplyAccount(parsed, command.options);
+    // verify checks offline unless told of a server: the default account
+    // does not send it online.
+    if (std::string(command.name) != "verify" || parsed.Has("account"))
+        ApplyAccount(parsed, command.options);
     return command.run(parsed);
 }
 

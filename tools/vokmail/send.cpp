@@ -439,9 +439,6 @@ int RunSend(const ParsedArgs& args) {
             throw UsageError("--priority takes high, normal or low");
         }
     }
-    // Bcc only: the library needs a To list, so the hidden recipients go
-    // there and the To line is left out; RFC 5322 section 3.6.3 shows the
-    // group syntax that says so in its place.
     bool hideTo = false;
     if (args.Has("raw")) {
         // The message's own To and Cc lines go out as they are, among its
@@ -453,6 +450,9 @@ int RunSend(const ParsedArgs& args) {
         bcc.clear();
         hideTo = true;
     } else if (to.empty()) {
+        // Bcc only: the library needs a To list, so the hidden recipients go
+        // there and the To line is left out; RFC 5322 section 3.6.3 shows the
+        // group syntax that says so in its place.
         if (!bcc.empty()) {
             to = bcc;
             bcc.clear();
