@@ -306,6 +306,20 @@ void PrintCommandHelp(const Command& command) {
 
 int RunSendmail(const std::vector<std::string>& args);
 
+const char kSendmailHelp[] =
+    "Usage: vokmail sendmail [-t] [-i] [-f FROM] [RECIPIENT...] < MESSAGE\n"
+    "       sendmail ...   (through a link of that name)\n"
+    "\n"
+    "Reads a prepared plain-text message on stdin and sends it as\n"
+    "'vokmail send --raw -' does, with the default account's server.\n"
+    "\n"
+    "  -t                    the recipients are those of the message's To, Cc\n"
+    "                        and Bcc lines (Bcc is not sent), besides any given\n"
+    "  -i, -oi               accepted: a lone '.' never ends the message\n"
+    "  -f FROM, -r FROM      the envelope sender\n"
+    "  -F NAME, -o..., -B... accepted and ignored\n"
+    "  --OPTION ...          any option of 'vokmail send' (--account, -v, ...)\n";
+
 int PrintVersion() {
     if (vokAttach(1) != 1) {
         std::fprintf(stderr, "vokmail: cannot start the mail library\n");
@@ -419,6 +433,11 @@ int RunSendmail(const std::vector<std::string>& args) {
     const Command* send = FindCommand("send");
     try {
         ParsedArgs parsed = ParseArgs(translated, send->options);
+        if (parsed.Has("help")) {
+            std::fputs(kSendmailHelp, stdout);
+            std::fputs(kExitHelp, stdout);
+            return kExitOk;
+        }
         return RunParsed(*send, parsed);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "sendmail: %s\n", e.what());

@@ -77,7 +77,7 @@ class Usage(unittest.TestCase):
         status, out, _ = run("--help")
         self.assertEqual(status, 0)
         self.assertIn("Usage: vokmail COMMAND", out)
-        for command in ("send", "list", "top", "fetch", "verify"):
+        for command in ("send", "list", "top", "fetch", "delete", "verify", "sendmail"):
             status, out, _ = run(command, "--help")
             self.assertEqual(status, 0, command)
             self.assertIn("Usage: vokmail " + command, out)
