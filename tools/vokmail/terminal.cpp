@@ -206,9 +206,13 @@ void WriteFileAtomically(const std::string& path, const std::string& data) {
     }
     if (!SyncFile(temp)) throw Failure("cannot flush '" + temp + "' to disk", kExitCantCreate);
 #ifdef _WIN32
-    std::remove(path.c_str());  // rename() there will not replace a file
+    // rename() there will not replace a file; MoveFileEx will, at once.
+    bool moved = MoveFileExA(temp.c_str(), path.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    bool moved = std::rename(temp.c_str(), path.c_str()) == 0;
 #endif
-    if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    if (!moved) {
         std::remove(temp.c_str());
         throw Failure("cannot replace '" + path + "'", kExitCantCreate);
     }
