@@ -459,8 +459,12 @@ int RunSend(const ParsedArgs& args) {
             hideTo = true;
             headers.push_back("To: undisclosed-recipients:;");
         } else {
+            // Cc only: the same, with the Cc line written here.
             to = cc;
+            headers.push_back("To: undisclosed-recipients:;");
+            headers.push_back("Cc: " + ListForHeader(cc));
             cc.clear();
+            hideTo = true;
         }
     }
     size_t headerChars = 0;

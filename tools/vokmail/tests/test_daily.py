@@ -187,6 +187,7 @@ class Daily(unittest.TestCase):
             (("--to", "d@e.f", "--body", "@/dev/stdin"), b"dev stdin", 0, ["\ndev stdin\n"]),
             (("--bcc", "h@e.f", "--subject", "s"), b"", 0,
              ["RCPT TO:<h@e.f>", "To: undisclosed-recipients:;"]),
+            (("--cc", "c@e.f, g@e.f"), b"", 0, ["RCPT TO:<g@e.f>", "\nCc: <c@e.f>, <g@e.f>\n"]),
             (("--to", "d@e.f", "--header", "X-A: 1\r\nBcc: x@y.z"), b"", 64, ["no line breaks"]),
             (("--to", "d@e.f", "--inline", "a.gif"), b"", 64, ["--inline goes with --html"]),
             (("--raw", "-"), multipart, 65, ["multipart/mixed"]),
