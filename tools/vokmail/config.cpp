@@ -135,9 +135,12 @@ void ApplyAccount(ParsedArgs& args, const std::vector<OptionSpec>& specs) {
     account.name = name;
     account.file = path;
     account.values = it->second;
+    // The account's port belongs to its server, not to one the command
+    // line names.
+    const bool otherServer = args.Has("server");
     for (const auto& [key, option] : KeyOptions()) {
         auto value = account.values.find(key);
-        if (value == account.values.end()) continue;
+        if (value == account.values.end() || (key == "port" && otherServer)) continue;
         for (const OptionSpec& spec : specs)
             if (spec.name == option) args.SetDefault(option, value->second);
     }
