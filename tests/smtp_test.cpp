@@ -805,6 +805,44 @@ TEST_F(Smtp, GreetingDomainAndHelo) {
     EXPECT_TRUE(Contains(log, "VOK Win32 Version 3.4.2 Build 11\r\n"));
 }
 
+TEST_F(Smtp, EnvelopeSenderAndHeloNameOfTheirOwn) {
+    struct {
+        int index;
+        const char* text;
+        int result;
+    } cases[] = {
+        {VOK_PARAM_ENVELOPE_FROM, "bounce@example.net", 20},
+        {VOK_PARAM_ENVELOPE_FROM, "Lists <bounce@example.net>", 20},
+        {VOK_PARAM_ENVELOPE_FROM, "<>", 2},
+        {VOK_PARAM_ENVELOPE_FROM, "", 0},
+        {VOK_PARAM_ENVELOPE_FROM, "a@b\r\nRSET", VOK_BAD_ADDRESS_CHAR},
+        {VOK_PARAM_ENVELOPE_FROM, "a b@c", VOK_BAD_ADDRESS_CHAR},
+        {VOK_PARAM_ENVELOPE_FROM, "<a@b", VOK_BAD_ADDRESS_CHAR},
+        {VOK_PARAM_ENVELOPE_FROM, "a@b>", VOK_BAD_ADDRESS_CHAR},
+        {VOK_PARAM_HELO_NAME, "[192.0.2.1]", 11},
+        {VOK_PARAM_HELO_NAME, "mx one", VOK_BAD_ADDRESS_CHAR},
+        {VOK_PARAM_HELO_NAME, "mx\r\n", VOK_BAD_ADDRESS_CHAR},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(vokStringParam(0, c.index, c.text), c.result) << c.text;
+    ASSERT_EQ(vokStringParam(0, VOK_PARAM_HELO_NAME, "client.example.org"), 18);
+    ASSERT_EQ(vokStringParam(0, VOK_PARAM_ENVELOPE_FROM, "<bounce@example.net>"), 20);
+    ScriptServer srv;
+    Greet(srv, "HELO client.example.org\r\n")
+        .Expect("MAIL FROM:<bounce@example.net>\r\n")
+        .Send("250 ok\r\n")
+        .Expect("RCPT TO:<bob@example.org>\r\n")
+        .Send("250 ok\r\n")
+        .Expect("DATA\r\n")
+        .Send("354 go\r\n")
+        .ReadUntil("\r\n.\r\n")
+        .Send("250 queued\r\n");
+    ASSERT_EQ(Connect(srv), 0);
+    ASSERT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, "Hi", "x", nullptr), 0);
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    EXPECT_TRUE(Contains(Data(srv, 0), "From: Ann <ann@example.com>\r\n")) << Data(srv, 0);
+}
+
 struct AuthCase {
     const char* name;
     const char* ehlo;  // the capability lines of the EHLO reply

@@ -450,6 +450,16 @@ const
   // its length.
   VOK_PARAM_RAW_COPY_DIR = 63;
   VOK_RAW_COPY_DIR = VOK_PARAM_RAW_COPY_DIR;
+  // EnvelopeFrom. Channel, up to 128 characters, default "" = the address of FromAddress. The
+  // reverse path of MAIL FROM (RFC 5321 section 4.1.1.2), apart from the From header:
+  // "user@host", "<user@host>", or "<>" for the null sender of a notification. Result: its
+  // length; -32 for a line break, a space outside the brackets or a second "<".
+  VOK_PARAM_ENVELOPE_FROM = 64;
+  // HeloName. Channel, up to 128 characters, default "" = the domain of the sender's address.
+  // The name HELO or EHLO gives for this client (RFC 5321 section 4.1.1.1): a host name or an
+  // address literal such as "[192.0.2.1]". Result: its length; -32 for a space, a control
+  // character or a character above 126.
+  VOK_PARAM_HELO_NAME = 65;
   // driver steps taken since vokAttach
   VOK_STAT_STEP_COUNT = 2;
   // last reply's code (POP3: 100 for "+OK", 500 otherwise)

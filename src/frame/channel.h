@@ -205,8 +205,10 @@ struct Channel {
     int32_t TlsStageLen;
     char TlsStage[kRingSize];
     char TlsCaFile[kNameChars + 2];
-    char TlsReason[kNameChars + 2];   // backend's or server's reason of the last TLS failure
-    char TlsSession[kNameChars + 2];  // "TLSv1.3 TLS_AES_256_GCM_SHA384"
+    char EnvelopeFrom[kNameChars + 2];  // "<addr>" for MAIL FROM, "" = FromAddress's
+    char HeloName[kNameChars + 2];      // HELO/EHLO name, "" = the sender's domain
+    char TlsReason[kNameChars + 2];     // backend's or server's reason of the last TLS failure
+    char TlsSession[kNameChars + 2];    // "TLSv1.3 TLS_AES_256_GCM_SHA384"
     char TlsSubject[kNameChars * 2 + 2];
 
     // The server's addresses (engine/connect.cpp), tried in turn until one

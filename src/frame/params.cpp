@@ -88,6 +88,41 @@ bool IsSecretParam(int index) {
     return index == VOK_PARAM_SMTP_PASSWORD || index == VOK_PARAM_OAUTH_TOKEN;
 }
 
+// The reverse path, kept as "<addr>": the address may come bare, in
+// brackets, or in brackets after a display name as in FromAddress, and "<>"
+// is the null sender (RFC 5321 section 4.5.5). A line break would start a
+// command of its own; a space, a bracket or a control character cannot be
+// in a path.
+int SetEnvelopeFrom(Channel* ch, const char* text) {
+    if (FindChar(text, '\r') || FindChar(text, '\n')) return VOK_BAD_ADDRESS_CHAR;
+    const char* open = FindChar(text, '<');
+    const char* addr = open ? open + 1 : text;
+    int n = 0;
+    while (addr[n] && addr[n] != '>') {
+        unsigned char c = static_cast<unsigned char>(addr[n]);
+        if (c <= ' ' || c == 127 || c == '<') return VOK_BAD_ADDRESS_CHAR;
+        ++n;
+    }
+    if ((open != nullptr) != (addr[n] == '>')) return VOK_BAD_ADDRESS_CHAR;
+    if (!open && n == 0) {
+        ch->EnvelopeFrom[0] = 0;
+        return 0;
+    }
+    if (n > kNameChars - 2) n = kNameChars - 2;
+    ch->EnvelopeFrom[0] = '<';
+    memcpy(ch->EnvelopeFrom + 1, addr, static_cast<size_t>(n));
+    ch->EnvelopeFrom[n + 1] = '>';
+    ch->EnvelopeFrom[n + 2] = 0;
+    return n + 2;
+}
+
+// A domain or an address literal: printable ASCII without spaces.
+int SetHeloName(Channel* ch, const char* text) {
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+        if (*p <= ' ' || *p > '~') return VOK_BAD_ADDRESS_CHAR;
+    return CopyText(ch->HeloName, text, kNameChars);
+}
+
 // The token lives in the channel's token block, at most 8192 characters;
 // an empty text removes it.
 int SetOAuthToken(Channel* ch, const char* text) {
@@ -298,6 +333,10 @@ extern "C" VOK_EXPORT int VOKAPI vokStringParam(int channel, int index, const ch
             return SetCharset(ch, text);
         case VOK_PARAM_RAW_COPY_DIR:
             return CopyText(ch->RawCopyDir, text, kPathChars + 1);
+        case VOK_PARAM_ENVELOPE_FROM:
+            return SetEnvelopeFrom(ch, text);
+        case VOK_PARAM_HELO_NAME:
+            return SetHeloName(ch, text);
         case VOK_PARAM_TLS_CA_FILE:
             return CopyText(ch->TlsCaFile, text, kNameChars);
         case VOK_PARAM_OAUTH_TOKEN:

@@ -351,9 +351,12 @@ int SendMailFrom(Channel* ch, uint32_t now) {
     if (!open) return DriverError(ch, 0, VOK_MISSING_LT);
     // The sender may have been set as a parameter since the connect.
     if (HasLineBreak(open)) return DriverError(ch, 0, VOK_BAD_ADDRESS_CHAR);
+    // A reverse path of its own (bounces, list mail) replaces the From
+    // header's address in the envelope only.
+    const char* path = ch->EnvelopeFrom[0] ? ch->EnvelopeFrom : open;
     ch->Pipelined = 0;
-    if (UsePipelining(ch)) return SendEnvelope(ch, now, open);
-    int rc = SendWhole(ch, false, "MAIL FROM:", open);
+    if (UsePipelining(ch)) return SendEnvelope(ch, now, path);
+    int rc = SendWhole(ch, false, "MAIL FROM:", path);
     if (rc < 0) return WriteFailed(ch, rc);
     ReplyWait(ch, now);
     GoTo(ch, kStMailFromReply);

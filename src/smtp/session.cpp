@@ -84,7 +84,10 @@ int SendHello(Channel* ch, uint32_t now) {
     ch->BodyBytesRead = ch->AttachBytesRead = 0;
     ch->BodyBytesSent = ch->AttachBytesSent = 0;
     char domain[kNameChars + 2];
-    SenderDomain(ch->FromAddress, domain, sizeof domain);
+    if (ch->HeloName[0])
+        CopyText(domain, ch->HeloName, kNameChars);
+    else
+        SenderDomain(ch->FromAddress, domain, sizeof domain);
     // STARTTLS and a chosen AUTH mechanism are extensions: asking for them
     // takes EHLO (RFC 3207 section 4, RFC 4954 section 3).
     bool extended = ch->EsmtpMode || ch->TlsMode == 1 || ch->AuthMethod != 0 || ch->Pipelining;

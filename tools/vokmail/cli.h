@@ -217,9 +217,6 @@ class Session {
     void Must(int startResult, const char* what, Phase phase = Phase::kOther,
               const char* label = nullptr, int64_t totalBytes = 0);
 
-    // Called after each driver step with its result (the next state).
-    std::function<void(int)> onStep;
-
     // Ends the session politely (QUIT) when one is open; after a failure the
     // library has already dropped the connection. Returns vokClose's result,
     // 0 when there was nothing to close.

@@ -107,9 +107,6 @@ const char* OrNull(const std::string& text) {
     return text.empty() ? nullptr : text.c_str();
 }
 
-// The library's driver state after MAIL FROM's reply: the first recipient.
-constexpr int kFirstRecipientState = 206;
-
 // A readable path that is no regular file: a device or a pipe.
 bool IsStream(const std::string& path) {
     std::error_code ec;
@@ -580,30 +577,14 @@ int RunSend(const ParsedArgs& args) {
     for (const std::string& header : headers) SetText(VOK_ADD_HEADER, header, "header line");
     if (!altText.empty()) SetText(VOK_ALTERNATE_TEXT, altText, "alternative text");
 
-    // The library greets with the domain of the sender it connects with:
-    // --helo NAME connects as postmaster@NAME, and the real sender is set
-    // before the message.
-    std::string greeter = from;
-    if (args.Has("helo")) greeter = "<postmaster@" + CheckHelo(args.Get("helo")) + ">";
+    if (args.Has("helo")) SetText(VOK_PARAM_HELO_NAME, CheckHelo(args.Get("helo")), "HELO name");
+    if (envelope != from) SetText(VOK_PARAM_ENVELOPE_FROM, envelope, "envelope sender");
     ConnectSecurely(
         session, security,
         [&] {
-            return vokSmtpConnect(kChannel, server.host.c_str(), greeter.c_str(), OrNull(replyTo));
+            return vokSmtpConnect(kChannel, server.host.c_str(), from.c_str(), OrNull(replyTo));
         },
         "connecting to the SMTP server");
-    // MAIL FROM and the From line both come from the sender setting: the
-    // envelope sender is set for MAIL FROM and the From address put back once
-    // its reply is in (the driver's step after it names the recipient step).
-    SetText(VOK_FROM_ADDRESS, envelope, "sender");
-    if (envelope != from) {
-        bool swapped = false;
-        session.onStep = [&](int state) {
-            if (!swapped && state >= kFirstRecipientState && state != VOK_DRIVER_WAIT) {
-                vokStringParam(kChannel, VOK_FROM_ADDRESS, from.c_str());
-                swapped = true;
-            }
-        };
-    }
     int64_t total = bodyBytes + attachments.bytes;
     // The library writes the extra header lines after the Subject line, and
     // only when there is one: then a blank Subject goes out.
@@ -612,7 +593,6 @@ int RunSend(const ParsedArgs& args) {
     session.Must(vokSendEmail(kChannel, to.c_str(), OrNull(cc), OrNull(bcc), subjectText,
                               OrNull(message), OrNull(attachments.list)),
                  "sending the message", Phase::kSend, "sending", total);
-    session.onStep = nullptr;
     double seconds = session.Elapsed();
     int64_t wire = vokStatistics(kChannel, VOK_STAT_BYTES_SENT);
     session.Close();

@@ -327,7 +327,6 @@ int Session::Run(int startResult, const char* label, int64_t totalBytes) {
             return rc;
         }
         progress.Update(vokStatistics(kChannel, VOK_STAT_BYTES_READ));
-        if (onStep) onStep(rc);
         PumpTrace();
         if (Clock::now() > deadline_) {
             vokAbort(kChannel);

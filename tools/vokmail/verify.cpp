@@ -41,7 +41,9 @@ int VerifyOnServer(Session& session, const ParsedArgs& args,
                                                                    : AccountValue("from"))},
                     "from");
     Security security = ReadSecurity(args, &server, false);
-    if (args.Has("helo")) from = "<postmaster@" + args.Get("helo") + ">";
+    if (args.Has("helo") &&
+        vokStringParam(kChannel, VOK_PARAM_HELO_NAME, args.Get("helo").c_str()) < 0)
+        throw UsageError("--helo '" + args.Get("helo") + "' is no host name");
     if (server.port) vokIntegerParam(kChannel, VOK_SMTP_PORT, server.port);
     vokIntegerParam(kChannel, VOK_ESMTP_MODE, 1);
     // Servers that answer VRFY only after a login.
