@@ -358,6 +358,15 @@ extern "C" {
  * values: -1. */
 #define VOK_PARAM_LIST_ALL 36
 #define VOK_LIST_ALL VOK_PARAM_LIST_ALL
+/* RawMessage. Channel, default 0. 1: vokSendEmail's message is a prepared
+ * message, header and body (the text, or the file named after an '@'), and
+ * goes out as it is: nothing is composed (no Message-ID, Date, From or MIME
+ * lines of the library's), lines end in CR LF whatever they ended in, a line
+ * that begins with a dot gets one more, and the data ends with "." alone.
+ * The To, Cc and Bcc lists give the envelope's recipients only; the subject
+ * and the attachment list are not used. A file that cannot be read gives
+ * -35. Other values: -1. */
+#define VOK_PARAM_RAW_MESSAGE 37
 
 /* String parameters (vokStringParam). Texts are copied: the caller keeps
  * its buffer. A text longer than its field is cut without error. Result:

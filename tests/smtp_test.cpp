@@ -843,6 +843,44 @@ TEST_F(Smtp, EnvelopeSenderAndHeloNameOfTheirOwn) {
     EXPECT_TRUE(Contains(Data(srv, 0), "From: Ann <ann@example.com>\r\n")) << Data(srv, 0);
 }
 
+TEST_F(Smtp, PreparedMessagesGoOutAsTheyAre) {
+    const std::string longLine(5000, 'x');
+    const std::string file = dir.file("prepared.eml");
+    WriteFile(file, "Subject: from a file\r\n\r\nCRLF\r\nLF\n.\r\n");
+    struct {
+        std::string message;
+        std::string wire;
+    } cases[] = {
+        {"Subject: s\nFrom: <a@b.c>\n\n.dot\nline\n",
+         "Subject: s\r\nFrom: <a@b.c>\r\n\r\n..dot\r\nline\r\n.\r\n"},
+        {"a\r\nb", "a\r\nb\r\n.\r\n"},
+        {"bare\rCR\n", "bare\rCR\r\n.\r\n"},
+        {longLine + "\n.z\n", longLine + "\r\n..z\r\n.\r\n"},
+        {"@" + file, "Subject: from a file\r\n\r\nCRLF\r\nLF\r\n..\r\n.\r\n"},
+    };
+    ScriptServer srv;
+    Greet(srv);
+    for (size_t i = 0; i < std::size(cases); ++i) Envelope(srv, {"<bob@example.org>"});
+    srv.Expect("MAIL FROM:<ann@example.com>\r\n")
+        .Send("250 ok\r\n")
+        .Expect("RCPT TO:<bob@example.org>\r\n")
+        .Send("250 ok\r\n")
+        .Expect("DATA\r\n")
+        .Send("354 go\r\n")
+        .AwaitClose();
+    ASSERT_EQ(Connect(srv), 0);
+    ASSERT_EQ(vokIntegerParam(0, VOK_PARAM_RAW_MESSAGE, 1), 1);
+    for (const auto& c : cases)
+        EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, "unused", c.message.c_str(),
+                               nullptr),
+                  0);
+    EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, nullptr,
+                           ("@" + dir.file("missing.eml")).c_str(), nullptr),
+              VOK_CANNOT_OPEN_FILE);
+    ASSERT_TRUE(srv.Finish()) << srv.Failures();
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(srv.Block(i), cases[i].wire) << i;
+}
+
 struct AuthCase {
     const char* name;
     const char* ehlo;  // the capability lines of the EHLO reply

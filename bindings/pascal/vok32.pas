@@ -379,6 +379,13 @@ const
   // listings. 0: one LIST n or UIDL n per call. Other values: -1.
   VOK_PARAM_LIST_ALL = 36;
   VOK_LIST_ALL = VOK_PARAM_LIST_ALL;
+  // RawMessage. Channel, default 0. 1: vokSendEmail's message is a prepared message, header and
+  // body (the text, or the file named after an '@'), and goes out as it is: nothing is composed
+  // (no Message-ID, Date, From or MIME lines of the library's), lines end in CR LF whatever
+  // they ended in, a line that begins with a dot gets one more, and the data ends with "."
+  // alone. The To, Cc and Bcc lists give the envelope's recipients only; the subject and the
+  // attachment list are not used. A file that cannot be read gives -35. Other values: -1.
+  VOK_PARAM_RAW_MESSAGE = 37;
   // LogFile. Channel. Creates (truncates) the file and makes it the channel's trace, readable
   // by its owner only (POSIX); passwords and login base64 show as "****". Result: the file
   // handle (> 0), or -1 when the file cannot be created.

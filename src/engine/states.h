@@ -76,6 +76,9 @@ enum State : int32_t {
     kStMemoryBodyLine = 241,
     kStBodyFile = 244,
     kStFileBodyLine = 245,
+    kStRawOpen = 246,  // a prepared message (RawMessage): its source opened
+    kStRawLine = 247,  // its lines
+    kStRawEnd = 248,   // the dot line after them
     kStEndMessage = 251,
     kStMessageReply = 252,
 

@@ -140,6 +140,7 @@ struct Channel {
     uint8_t UseApop;
 
     // Body reader of outgoing messages.
+    uint8_t RawMidLine;      // a prepared message's line goes on in the next step
     uint8_t TextFromMemory;  // body from MessageText (1) or from FileHandle (0)
     uint8_t TextEnd;         // the source is exhausted
     int16_t
@@ -226,6 +227,7 @@ struct Channel {
     uint8_t DataQuiet;         // message data is crossing the connection now
     uint8_t Pipelining;        // send MAIL, RCPT and DATA at once when the server allows (RFC 2920)
     uint8_t ServerPipelines;   // the last EHLO reply listed PIPELINING
+    uint8_t RawMessage;        // vokSendEmail's message is a prepared one
     uint8_t Pipelined;         // the envelope went out as one batch
     int32_t PipelineLeft;      // RCPT replies of the batch still to read
     int32_t PipelineAccepted;  // recipients of the batch accepted so far

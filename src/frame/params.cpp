@@ -276,6 +276,10 @@ extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int val
             if (value < 0 || value > 1) return -1;
             ch->ListAll = static_cast<uint8_t>(value);
             break;
+        case VOK_PARAM_RAW_MESSAGE:
+            if (value < 0 || value > 1) return -1;
+            ch->RawMessage = static_cast<uint8_t>(value);
+            break;
         case VOK_PARAM_LOG_DETAIL:
             if (value < 0 || value > 1) return -1;
             ch->LogDetail = static_cast<uint8_t>(value);

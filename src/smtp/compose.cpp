@@ -446,7 +446,7 @@ int ReadDataReply(Channel* ch, uint32_t now) {
     if (r <= 0) return r;
     ch->HoldSends = 1;  // the message data follows line by line
     ch->DataQuiet = 1;
-    GoTo(ch, kStMessageId);
+    GoTo(ch, FirstDataState(ch));
     return 0;
 }
 

@@ -174,7 +174,7 @@ int ReadPipelinedData(Channel* ch, uint32_t now) {
         if (r == 2) return DriverError(ch, 0, VOK_SMTP_ERROR);
         ch->HoldSends = 1;  // 354: the message data follows as after DATA alone
         ch->DataQuiet = 1;
-        GoTo(ch, kStMessageId);
+        GoTo(ch, FirstDataState(ch));
         return 0;
     }
     // A recipient was refused. DATA refused too: nothing is in flight.

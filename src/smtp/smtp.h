@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "engine/states.h"
+
 namespace vok {
 
 struct Channel;
@@ -137,7 +139,13 @@ int SendAttachDisposition(Channel* ch, uint32_t now);  // 263
 int OpenAttachment(Channel* ch, uint32_t now);         // 264
 int SendAttachLine(Channel* ch, uint32_t now);         // 265
 int EndMessage(Channel* ch, uint32_t now);             // 251
-int ReadMessageReply(Channel* ch, uint32_t now);       // 252
+int OpenRawMessage(Channel* ch, uint32_t now);         // 246
+int SendRawLine(Channel* ch, uint32_t now);            // 247
+int EndRawMessage(Channel* ch, uint32_t now);          // 248
+// Where the data goes after DATA's 354: the composed header, or a prepared
+// message's lines.
+State FirstDataState(const Channel* ch);
+int ReadMessageReply(Channel* ch, uint32_t now);  // 252
 
 // Pipelining (pipeline.cpp, RFC 2920).
 bool UsePipelining(const Channel* ch);  // asked for, and the server offers it

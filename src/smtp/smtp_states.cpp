@@ -67,6 +67,9 @@ const StateEntry kEntries[] = {
     {kStMemoryBodyLine, SendMemoryBodyLine},
     {kStBodyFile, OpenBodyFile},
     {kStFileBodyLine, SendFileBodyLine},
+    {kStRawOpen, OpenRawMessage},
+    {kStRawLine, SendRawLine},
+    {kStRawEnd, EndRawMessage},
     // End of the data.
     {kStEndMessage, EndMessage},
     {kStMessageReply, ReadMessageReply},

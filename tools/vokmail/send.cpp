@@ -172,124 +172,62 @@ std::string CheckHelo(const std::string& name) {
     return name;
 }
 
-// Quoted-printable text decoded (RFC 2045 section 6.7).
-std::string DecodeQuotedPrintable(const std::string& text) {
-    std::string out;
-    auto hex = [](char c) {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
-    };
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '=') {
-            out += text[i];
-        } else if (i + 1 < text.size() && text[i + 1] == '\n') {
-            i += 1;
-        } else if (i + 2 < text.size() && text[i + 1] == '\r' && text[i + 2] == '\n') {
-            i += 2;
-        } else if (i + 2 < text.size() && hex(text[i + 1]) >= 0 && hex(text[i + 2]) >= 0) {
-            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
-            i += 2;
-        } else {
-            out += '=';
-        }
-    }
-    return out;
-}
-
 std::string Lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
-// A prepared message taken apart: the library builds the header and the
-// MIME structure itself, so the fields it writes are taken out and the
-// other lines passed on (To and Cc too: they are kept as written).
+// A prepared message (--raw, sendmail): the library sends it as it is, so
+// only the fields that choose the envelope are read here. The text keeps
+// everything but an mbox separator line and the Bcc field, whose
+// recipients must not see one another (RFC 5322 section 3.6.3).
 struct RawMessage {
-    std::string from, replyTo, subject, charset, body;
+    std::string from, replyTo, subject, text;
     std::vector<std::string> to, cc, bcc;
-    std::vector<std::string> headers;
 };
 
 RawMessage ReadRawMessage(const std::string& path) {
-    std::string text = path == "-" ? ReadStdin() : ReadWholeFile(path, "message file");
+    std::string input = path == "-" ? ReadStdin() : ReadWholeFile(path, "message file");
     RawMessage raw;
-    // The header ends at the first empty line (RFC 5322 section 2.1).
+    // The header ends at the first empty line (RFC 5322 section 2.1); a
+    // field goes on over the lines that begin with white space.
     size_t pos = 0;
-    std::vector<std::string> lines;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        std::string line =
-            text.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        pos = end == std::string::npos ? text.size() : end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) break;
-        if ((line[0] == ' ' || line[0] == '\t') && !lines.empty()) {
-            lines.back() += " " + line.substr(line.find_first_not_of(" \t"));  // unfold
-        } else if (lines.empty() && line.compare(0, 5, "From ") == 0) {
-            continue;  // an mbox separator line
-        } else {
-            lines.push_back(line);
+    std::vector<std::string> fields;
+    bool dropping = false;
+    while (pos < input.size()) {
+        size_t end = input.find('\n', pos);
+        size_t next = end == std::string::npos ? input.size() : end + 1;
+        std::string line = input.substr(pos, next - pos);
+        std::string bare = line;
+        while (!bare.empty() && (bare.back() == '\n' || bare.back() == '\r')) bare.pop_back();
+        if (bare.empty()) break;
+        pos = next;
+        if ((bare[0] == ' ' || bare[0] == '\t') && !fields.empty()) {
+            fields.back() += " " + bare.substr(bare.find_first_not_of(" \t"));  // unfold
+            if (!dropping) raw.text += line;
+            continue;
         }
+        if (fields.empty() && raw.text.empty() && bare.compare(0, 5, "From ") == 0) continue;
+        if (bare.find(':') == std::string::npos)
+            throw Failure("the message's header line '" + bare + "' has no ':'", kExitDataErr);
+        fields.push_back(bare);
+        dropping = Lower(bare.substr(0, bare.find(':'))) == "bcc";
+        if (!dropping) raw.text += line;
     }
-    raw.body = text.substr(pos);
-    std::string contentType = "text/plain", encoding = "7bit";
-    for (const std::string& line : lines) {
-        size_t colon = line.find(':');
-        if (colon == std::string::npos)
-            throw Failure("the message's header line '" + line + "' has no ':'", kExitDataErr);
-        std::string name = Lower(line.substr(0, colon));
-        std::string value = line.substr(colon + 1);
-        value.erase(0, value.find_first_not_of(" \t"));
-        if (name == "from") {
-            raw.from = value;
-        } else if (name == "reply-to") {
-            raw.replyTo = value;
-        } else if (name == "subject") {
-            raw.subject = value;
-        } else if (name == "to") {
-            raw.to.push_back(value);
-            raw.headers.push_back(line);
-        } else if (name == "cc") {
-            raw.cc.push_back(value);
-            raw.headers.push_back(line);
-        } else if (name == "bcc") {
-            raw.bcc.push_back(value);
-        } else if (name == "content-type") {
-            contentType = value;
-        } else if (name == "content-transfer-encoding") {
-            encoding = Lower(value);
-        } else if (name != "date" && name != "mime-version" && name != "x-mailer" &&
-                   name != "return-path") {
-            raw.headers.push_back(line);
-        }
-    }
-    std::string type = Lower(contentType.substr(0, contentType.find(';')));
-    type.erase(type.find_last_not_of(" \t") + 1);
-    if (type != "text/plain")
-        throw Failure("the message is " + type +
-                          "; vokmail passes on only plain-text messages (the library "
-                          "composes the MIME structure itself)",
-                      kExitDataErr);
-    size_t charset = Lower(contentType).find("charset=");
-    if (charset != std::string::npos) {
-        std::string name = contentType.substr(charset + 8);
-        name = name.substr(0, name.find(';'));
-        name.erase(std::remove(name.begin(), name.end(), '"'), name.end());
+    raw.text += input.substr(pos);
+    for (const std::string& field : fields) {
+        size_t colon = field.find(':');
+        std::string name = Lower(field.substr(0, colon));
         name.erase(name.find_last_not_of(" \t") + 1);
-        raw.charset = name;
-    }
-    if (encoding == "quoted-printable") {
-        raw.body = DecodeQuotedPrintable(raw.body);
-    } else if (encoding == "base64") {
-        std::string out(3 * (raw.body.size() / 4) + 4, '\0');
-        int n = vokDecodeBuffer(raw.body.data(), &out[0], static_cast<int>(raw.body.size()));
-        out.resize(n > 0 ? static_cast<size_t>(n) : 0);
-        raw.body = out;
-    } else if (encoding != "7bit" && encoding != "8bit" && encoding != "binary") {
-        throw Failure("unknown Content-Transfer-Encoding '" + encoding + "'", kExitDataErr);
+        std::string value = field.substr(colon + 1);
+        value.erase(0, value.find_first_not_of(" \t"));
+        if (name == "from") raw.from = value;
+        if (name == "reply-to") raw.replyTo = value;
+        if (name == "subject") raw.subject = value;
+        if (name == "to") raw.to.push_back(value);
+        if (name == "cc") raw.cc.push_back(value);
+        if (name == "bcc") raw.bcc.push_back(value);
     }
     return raw;
 }
@@ -422,7 +360,7 @@ int RunSend(const ParsedArgs& args) {
         throw UsageError("logging in with --user needs ESMTP; drop --no-esmtp");
     if (args.Has("user") && args.Get("user").empty()) throw UsageError("--user is empty");
 
-    std::vector<std::string> headers = raw.headers;
+    std::vector<std::string> headers;
     for (const std::string& header : args.All("header")) headers.push_back(CheckHeader(header));
     if (args.Has("priority")) {
         std::string level = args.Get("priority");
@@ -438,14 +376,17 @@ int RunSend(const ParsedArgs& args) {
     }
     bool hideTo = false;
     if (args.Has("raw")) {
-        // The message's own To and Cc lines go out as they are, among its
-        // other header lines; the library's To and CC lines are left out and
-        // every recipient is given in its To list, for the envelope only.
+        // The message goes out as it is: every recipient is given in the To
+        // list, which then serves the envelope only; extra header lines go
+        // before the message's own.
         for (const std::string* list : {&cc, &bcc})
             if (!list->empty()) to += (to.empty() ? "" : ",") + *list;
         cc.clear();
         bcc.clear();
-        hideTo = true;
+        std::string extra;
+        for (const std::string& header : headers) extra += header + "\r\n";
+        raw.text.insert(0, extra);
+        headers.clear();
     } else if (to.empty()) {
         // Bcc only: the library needs a To list, so the hidden recipients go
         // there and the To line is left out; RFC 5322 section 3.6.3 shows the
@@ -483,8 +424,13 @@ int RunSend(const ParsedArgs& args) {
         message = "@" + path;
         bodyFormat = 2;
     } else if (args.Has("raw")) {
-        bodyText = raw.body;
-        haveText = true;
+        // Through a file: the library reads a message in memory only up to
+        // its first NUL byte.
+        bodyBytes = static_cast<int64_t>(raw.text.size());
+        if (!args.Has("dry-run")) {
+            temp.Write(raw.text);
+            message = "@" + temp.path;
+        }
     } else if (args.Has("body") || args.Has("body-file")) {
         std::string value = args.Has("body") ? args.Get("body") : "@" + args.Get("body-file");
         if (value == "-" || value == "@-") {
@@ -524,7 +470,7 @@ int RunSend(const ParsedArgs& args) {
     // line whole however long it is, its soft line breaks (RFC 2045 section
     // 6.7) vanishing when the reader decodes; the library sends that format
     // as the one part of a multipart message, so only where it is needed.
-    if (bodyFormat == 0 && !message.empty()) {
+    if (bodyFormat == 0 && !message.empty() && !args.Has("raw")) {
         std::string text = haveText ? bodyText : ReadWholeFile(message.substr(1), "body file");
         if (HasLongLine(text)) bodyFormat = 1;
     }
@@ -547,6 +493,14 @@ int RunSend(const ParsedArgs& args) {
     Attachments attachments = CollectAttachments(parts);
     std::string subject = args.Get("subject", raw.subject);
 
+    if (args.Has("dry-run") && args.Has("raw")) {
+        std::string out;
+        for (const std::string& item : SplitAddressList(to))
+            out += "RCPT TO:" + item.substr(item.find('<')) + "\n";
+        out = "MAIL FROM:" + envelope.substr(envelope.find('<')) + "\n" + out + "\n" + raw.text;
+        std::fputs(out.c_str(), stdout);
+        return kExitOk;
+    }
     if (args.Has("dry-run")) {
         PrintDryRun(envelope, from, to, cc, bcc, hideTo, replyTo, subject, headers, bodyText,
                     args.Has("html") ? args.Get("html") : "", parts, inlineCount);
@@ -573,7 +527,7 @@ int RunSend(const ParsedArgs& args) {
     SetParam(VOK_BODY_FORMAT, bodyFormat);
     SetParam(VOK_ATTACH_DELIMITER, attachments.delimiter);
     SetParam(VOK_HIDE_TO_HEADER, hideTo ? 1 : 0);
-    if (!raw.charset.empty()) SetText(VOK_CHARSET, raw.charset, "charset");
+    if (args.Has("raw")) SetParam(VOK_PARAM_RAW_MESSAGE, 1);
     for (const std::string& header : headers) SetText(VOK_ADD_HEADER, header, "header line");
     if (!altText.empty()) SetText(VOK_ALTERNATE_TEXT, altText, "alternative text");
 

@@ -190,7 +190,7 @@ class Daily(unittest.TestCase):
             (("--cc", "c@e.f, g@e.f"), b"", 0, ["RCPT TO:<g@e.f>", "\nCc: <c@e.f>, <g@e.f>\n"]),
             (("--to", "d@e.f", "--header", "X-A: 1\r\nBcc: x@y.z"), b"", 64, ["no line breaks"]),
             (("--to", "d@e.f", "--inline", "a.gif"), b"", 64, ["--inline goes with --html"]),
-            (("--raw", "-"), multipart, 65, ["multipart/mixed"]),
+            (("--raw", "-", "--to", "d@e.f"), multipart, 0, ["\n\nContent-Type: multipart/mixed"]),
             (("--raw", "-", "-t"), b"To: r@e.f\nSubject: s\n\nhi\n", 0,
              ["RCPT TO:<r@e.f>", "Subject: s\n"]),
         ]
