@@ -209,10 +209,53 @@ int AwaitPop3Reply(Channel* ch) {
     return rc < 0 ? DriverError(ch, 0, rc) : 1;
 }
 
+namespace {
+int32_t MsUntil(uint32_t now, uint32_t tick) {
+    int32_t left = static_cast<int32_t>(tick - now);
+    return left < 0 ? 0 : left;
+}
+}  // namespace
+
+Await WaitingFor(Channel* ch) {
+    if (ch->NextState <= 0) return kAwaitNothing;
+    if (ch->NeedWritable) return SendRoomHeld(ch) ? kAwaitNothing : kAwaitWritable;
+    Await a = StateAwaits(ch->NextState);
+    if (a == kAwaitReadable && (RingCount(ch) > 0 || TlsHasBuffered(ch))) return kAwaitNothing;
+    return ch->Socket == plat::kNoSocket ? kAwaitNothing : a;
+}
+
+int32_t TimerMs(const Channel* ch, uint32_t now) {
+    if (ch->NextState <= 0) return -1;
+    int32_t ms = -1;
+    if (ch->NextTime != 0) ms = MsUntil(now, ch->NextTime);
+    if (ch->Deadline != 0) {
+        // The deadline is passed when the tick is after it: one more ms.
+        int32_t d = MsUntil(now, ch->Deadline) + (Before(now, ch->Deadline) ? 1 : 0);
+        if (ms < 0 || d < ms) ms = d;
+    }
+    return ms;
+}
+
+bool Arrived(Channel* ch) {
+    switch (StateAwaits(ch->NextState)) {
+        case kAwaitReadable:
+            return !ch->NeedWritable && DataArrived(ch);
+        case kAwaitWritable:
+            return PollSocket(ch, kPollWritable) == 1;
+        default:
+            return false;
+    }
+}
+
 int DriverStep(Channel* ch, uint32_t now) {
     ch->CommandLine[0] = '\0';
     ch->ReplyBuffer[0] = '\0';
-    if (ch->NextTime != 0 && Before(now, ch->NextTime)) {
+    // The time gate. A state that waits for the server's answer runs as
+    // soon as the answer is there; any other waits for NextTime. An
+    // operation that ended early (its last answer came before its time)
+    // leaves nothing to wait for.
+    if (ch->NextState != kStIdle && ch->NextTime != 0 && Before(now, ch->NextTime) &&
+        !Arrived(ch)) {
         Yield();
         return kDriverWait;
     }
@@ -265,7 +308,17 @@ int DriveToEnd(Channel* ch) {
         if (rc == kDriverWait) {
             if (ch->NextTime != 0 && Before(now, ch->NextTime)) {
                 int32_t gate = static_cast<int32_t>(ch->NextTime - now);
-                plat::SleepMs(static_cast<uint32_t>(gate < wait ? gate : wait));
+                if (gate < wait) wait = gate;
+                // A state that waits for the server wakes when its answer
+                // comes; any other sleeps until its time.
+                Await a = WaitingFor(ch);
+                if (a == kAwaitNothing || ch->NeedWritable)
+                    plat::SleepMs(static_cast<uint32_t>(wait));
+                else
+                    plat::SocketPoll(
+                        ch->Socket,
+                        a == kAwaitWritable ? plat::Readiness::Writable : plat::Readiness::Readable,
+                        wait);
             } else if (ch->NeedWritable && ch->Socket != plat::kNoSocket) {
                 plat::SocketPoll(ch->Socket, plat::Readiness::Writable, wait);
             } else {

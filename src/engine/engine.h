@@ -55,6 +55,19 @@ int DriverError(Channel* ch, int sockCode, int vokCode);
 // stays open for the next command.
 int CommandRefused(Channel* ch, int vokCode);
 
+// What the channel's next step waits for now: kAwaitReadable (the server's
+// answer, nothing of it received yet), kAwaitWritable (room to send, or a
+// connect's outcome) or kAwaitNothing (only its timer, if any, or nothing).
+Await WaitingFor(Channel* ch);
+
+// Milliseconds from `now` until the channel's next timer (NextTime or the
+// deadline, whichever comes first), 0 when it has passed, -1 for none.
+int32_t TimerMs(const Channel* ch, uint32_t now);
+
+// Whether what the next state waits for has come (its answer is readable,
+// or the connect has ended): the time gate then opens early.
+bool Arrived(Channel* ch);
+
 // The operation start: NextState = first, ReturnState, SockCode, NextTime and
 // Deadline = 0, NeedWritable as given. With AutoCall 0 returns 0; else runs
 // the driver until it returns 0 or a negative code, and returns that.

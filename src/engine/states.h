@@ -164,6 +164,56 @@ constexpr bool IsConnectWait(int32_t s) {
     return s == kStAwaitConnect;
 }
 
+// What a state waits for before it has anything to do.
+enum Await : int32_t { kAwaitNothing = 0, kAwaitReadable = 1, kAwaitWritable = 2 };
+
+// The states that read the server's answer wait for the socket to turn
+// readable; the connect waits for it to turn writable. Every other state
+// acts on its own (it sends, or works on files) once its time has come.
+constexpr Await StateAwaits(int32_t s) {
+    switch (s) {
+        case kStAwaitConnect:
+            return kAwaitWritable;
+        case kTlsHandshake:
+        case kStCramChallenge:
+        case kStCramResult:
+        case kStLoginUser:
+        case kStLoginPassword:
+        case kStLoginResult:
+        case kStPlainResult:
+        case kStStartTlsReply:
+        case kStXoauth2Result:
+        case kStXoauth2Final:
+        case kStGreeting:
+        case kStHelloReply:
+        case kStMailFromReply:
+        case kStRcptReply:
+        case kStDataReply:
+        case kStMessageReply:
+        case kStQuitReply:
+        case kStVrfyReply:
+        case kStSmtpRawReply:
+        case kPop3Greeting:
+        case kPop3UserReply:
+        case kPop3LoginReply:
+        case kPop3StatReply:
+        case kPop3RawBlock:
+        case kPop3RetrLine:
+        case kPop3TopLine:
+        case kPop3DeleReply:
+        case kPop3ListReply:
+        case kPop3UidlLine:
+        case kPop3StlsReply:
+        case kPop3CapaLine:
+        case kPop3AuthReply:
+        case kPop3AuthFinal:
+        case kStPop3RawReply:
+            return kAwaitReadable;
+        default:
+            return kAwaitNothing;
+    }
+}
+
 // Raw command states of an SMTP channel (POP3's are 398 and 399).
 constexpr bool IsSmtpRawState(int32_t s) {
     return s == kStSmtpRaw || s == kStSmtpRawReply;

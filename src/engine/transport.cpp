@@ -181,6 +181,10 @@ int PollSocket(Channel* ch, int kind) {
     return plat::SocketPoll(ch->Socket, static_cast<plat::Readiness>(kind), 0);
 }
 
+bool DataArrived(Channel* ch) {
+    return RingCount(ch) > 0 || PollReadable(ch);
+}
+
 int WaitReadable(Channel* ch, int32_t ms) {
     if (RingCount(ch) > 0) return 1;
     if (PollReadable(ch)) return 1;

@@ -31,6 +31,10 @@ int ConnectSocket(int chan, uint32_t address, uint16_t port);
 // --- Readiness ------------------------------------------------------------------
 int PollSocket(Channel* ch, int kind);  // 1 ready, 0 not, -5 bad kind
 int WaitReadable(Channel* ch, int32_t ms);
+// Whether data is there to read: already received (ring, TLS stage) or
+// waiting on the socket (a zero poll). True on a closed channel, so that the
+// read meets the end.
+bool DataArrived(Channel* ch);
 int WaitWritable(Channel* ch, int32_t ms);
 
 // --- Receiving ------------------------------------------------------------------

@@ -182,13 +182,10 @@ int SendUser(Channel* ch, uint32_t now) {
     return 0;
 }
 
-// The login replies may take a while (servers delay failed logins): a call
-// that finds nothing yet rests a little.
+// The login replies may take a while (servers delay failed logins); the
+// driver waits for them on the socket, never inside the step.
 int AwaitLoginReply(Channel* ch) {
-    int rc = AwaitPop3Reply(ch);
-    if (rc == 0 && LibrarySettings.PollSleep > 0)
-        plat::SleepMs(static_cast<uint32_t>(LibrarySettings.PollSleep));
-    return rc;
+    return AwaitPop3Reply(ch);
 }
 
 int ReadUserReply(Channel* ch, uint32_t) {
