@@ -109,7 +109,7 @@ int ConnectServer(Channel* ch) {
 void PlanAttempt(Channel* ch, uint32_t now) {
     if (ch->ServerAddrCount <= 1) return;  // one address: ConnectWait as it always was
     if (ch->ServerAddrIndex == 0 || ch->ConnectLimit == 0) ch->ConnectLimit = ch->Deadline;
-    ch->Deadline = ch->ConnectLimit;
+    ConnectLimitRule(ch, ch->ConnectLimit, false);
     int left = ch->ServerAddrCount - ch->ServerAddrIndex;
     int32_t remaining = static_cast<int32_t>(ch->ConnectLimit - now);
     if (remaining < 0) remaining = 0;
@@ -125,8 +125,7 @@ bool NextAddress(Channel* ch, uint32_t now, bool failed) {
     FormatServerAddress(ch, text, sizeof text);
     LogFormat(ch, "%s, trying ServerIP = %s\r\n", failed ? "Connect failed" : "No answer", text);
     GoTo(ch, kStConnect);
-    ch->NextTime = 0;
-    ch->Deadline = ch->ConnectLimit;
+    ConnectLimitRule(ch, ch->ConnectLimit, true);
     return true;
 }
 

@@ -143,6 +143,25 @@ void LinePacing(Channel* ch, uint32_t now) {
     ch->NeedWritable = 1;
 }
 
+void ScaledReplyWait(Channel* ch, uint32_t now, int k) {
+    ch->NextTime = TickAfter(now, ScaledWait(LibrarySettings.MinResponseWait, k));
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
+}
+
+void CommandGap(Channel* ch, uint32_t now) {
+    ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
+}
+
+void AnswerDeadline(Channel* ch, uint32_t now) {
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
+}
+
+void FileLinePacing(Channel* ch, uint32_t now) {
+    ch->NextTime = TickAfter(now, LibrarySettings.SendLineDelay);
+    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
+    ch->NeedWritable = 1;
+}
+
 void ConnectWaitRule(Channel* ch, uint32_t now) {
     ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
     ch->Deadline = TickAfter(now, LibrarySettings.ConnectWait);
@@ -157,6 +176,34 @@ void LookupWaitRule(Channel* ch, uint32_t now, bool first) {
     constexpr int kLookupPollMs = 5;  // a name server's answer is seldom long in coming
     ch->NextTime = TickAfter(now, kLookupPollMs);
     if (first) ch->Deadline = TickAfter(now, LibrarySettings.ConnectWait);
+}
+
+void ConnectLimitRule(Channel* ch, uint32_t limit, bool retry) {
+    if (retry) ch->NextTime = 0;
+    ch->Deadline = limit;
+}
+
+void HandshakeWait(Channel* ch, uint32_t now) {
+    ch->TlsDeadline = now + static_cast<uint32_t>(LibrarySettings.ConnectWait);
+    NoTimers(ch);
+}
+
+void QuietWait(Channel* ch, uint32_t now) {
+    ch->NextTime = TickAfter(now, LibrarySettings.ReadWait);
+    ch->Deadline = 0;
+}
+
+void OpenGate(Channel* ch) {
+    ch->NextTime = 0;
+}
+
+void NoTimers(Channel* ch) {
+    ch->NextTime = 0;
+    ch->Deadline = 0;
+}
+
+void NoDeadline(Channel* ch) {
+    ch->Deadline = 0;
 }
 
 namespace {
@@ -197,18 +244,6 @@ int CommandRefused(Channel* ch, int vokCode) {
     return vokCode;
 }
 
-int AwaitSmtpReply(Channel* ch) {
-    if (!WaitReadable(ch, 0)) return 0;
-    int rc = ReadSmtpReply(ch);
-    return rc < 0 ? DriverError(ch, 0, rc) : 1;
-}
-
-int AwaitPop3Reply(Channel* ch) {
-    if (!WaitReadable(ch, 0)) return 0;
-    int rc = ReadPop3Reply(ch);
-    return rc < 0 ? DriverError(ch, 0, rc) : 1;
-}
-
 namespace {
 int32_t MsUntil(uint32_t now, uint32_t tick) {
     int32_t left = static_cast<int32_t>(tick - now);
@@ -220,7 +255,7 @@ Await WaitingFor(Channel* ch) {
     if (ch->NextState <= 0) return kAwaitNothing;
     if (ch->NeedWritable) return SendRoomHeld(ch) ? kAwaitNothing : kAwaitWritable;
     Await a = StateAwaits(ch->NextState);
-    if (a == kAwaitReadable && (RingCount(ch) > 0 || TlsHasBuffered(ch))) return kAwaitNothing;
+    if (a == kAwaitReadable && (RingNews(ch) || TlsHasBuffered(ch))) return kAwaitNothing;
     return ch->Socket == plat::kNoSocket ? kAwaitNothing : a;
 }
 
@@ -274,8 +309,7 @@ int DriverStep(Channel* ch, uint32_t now) {
 
     if (ch->ThisState == 0) {
         ch->ThisState = -1;
-        ch->NextTime = 0;
-        ch->Deadline = 0;
+        NoTimers(ch);
         return 0;
     }
     if (StateStep step = FindStep(ch->ThisState)) {
@@ -330,7 +364,7 @@ int DriveToEnd(Channel* ch) {
             // that repeats with NeedWritable set has sent a line and goes on
             // as soon as the socket takes the next one.)
             bool connecting = IsConnectWait(rc);
-            if (connecting || (RingCount(ch) == 0 && !TlsHasBuffered(ch)))
+            if (connecting || (!RingNews(ch) && !TlsHasBuffered(ch)))
                 plat::SocketPoll(ch->Socket,
                                  connecting ? plat::Readiness::Writable : plat::Readiness::Readable,
                                  wait);
@@ -350,8 +384,7 @@ int StartOperation(Channel* ch, State firstState, bool needWritable) {
     GoTo(ch, firstState);
     ch->ReturnState = 0;
     ch->SockCode = 0;
-    ch->NextTime = 0;
-    ch->Deadline = 0;
+    NoTimers(ch);
     ch->NeedWritable = needWritable ? 1 : 0;
     ch->HoldSends = 0;
     ch->DataQuiet = 0;

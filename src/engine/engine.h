@@ -97,23 +97,50 @@ uint32_t TickAfter(uint32_t now, int64_t ms);
 // k times a wait in ms, saturated to the int range (never negative).
 int32_t ScaledWait(int32_t ms, int k);
 
-// Timing rules of the states. "now" is the tick taken at the step's start.
-void ReplyWait(Channel* ch, uint32_t now);             // NextTime now+Min, Deadline now+Max
-void LongReplyWait(Channel* ch, uint32_t now, int k);  // NextTime now+k*Min+200, Deadline now+Max
-void LinePacing(Channel* ch,
-                uint32_t now);  // NextTime now+SendLineDelay, Deadline now+WriteWait, NeedWritable
-void ConnectWaitRule(Channel* ch, uint32_t now);  // NextTime now+Min, Deadline now+ConnectWait
+// --- Timing rules -----------------------------------------------------------------
+// The only writers of NextTime (no step before this tick, unless the state
+// waits for an answer that has come) and Deadline (the step times out after
+// this tick). "now" is the tick taken at the step's start.
+
 // A reply already on its way (pipelined commands): no gate, Deadline now+Max.
 void InFlightReplyWait(Channel* ch, uint32_t now);
 // A name's lookup still runs: NextTime a few ms on; the first time also
 // Deadline now+ConnectWait.
 void LookupWaitRule(Channel* ch, uint32_t now, bool first);
 
-// The reply-state pattern. Returns 1 when a reply was read and accepted,
-// 0 when no data is there yet (the state repeats; nothing else to do), or
-// the negative result of DriverError.
-int AwaitSmtpReply(Channel* ch);
-int AwaitPop3Reply(Channel* ch);
+// NextTime now + Min, Deadline now + Max: after a command.
+void ReplyWait(Channel* ch, uint32_t now);
+// NextTime now + k * Min + 200, Deadline now + Max: after a command the
+// server may take its time over (a greeting, a login).
+void LongReplyWait(Channel* ch, uint32_t now, int k);
+// NextTime now + k * Min, Deadline now + Max.
+void ScaledReplyWait(Channel* ch, uint32_t now, int k);
+// NextTime now + Min, Deadline kept: a pause before the next command.
+void CommandGap(Channel* ch, uint32_t now);
+// Deadline now + Max, NextTime kept: the next step is bounded, not delayed.
+void AnswerDeadline(Channel* ch, uint32_t now);
+// NextTime now + SendLineDelay, Deadline now + WriteWait, NeedWritable:
+// after a line of message data.
+void LinePacing(Channel* ch, uint32_t now);
+// As LinePacing, with a deadline of now + Max (a body read from a file).
+void FileLinePacing(Channel* ch, uint32_t now);
+// NextTime now + Min, Deadline now + ConnectWait: after starting a connect.
+void ConnectWaitRule(Channel* ch, uint32_t now);
+// Deadline `limit` (all attempts of a connect end by then); with `retry`
+// the next attempt starts at once.
+void ConnectLimitRule(Channel* ch, uint32_t limit, bool retry);
+// The handshake's own limit: now + ConnectWait, checked by the handshake
+// state itself; neither gate nor deadline meanwhile.
+void HandshakeWait(Channel* ch, uint32_t now);
+// NextTime now + ReadWait, no deadline: a raw download's silence timer
+// (its state runs early whenever data comes).
+void QuietWait(Channel* ch, uint32_t now);
+// No gate: the next step may run at once.
+void OpenGate(Channel* ch);
+// Neither gate nor deadline (a reader that bounds its own wait).
+void NoTimers(Channel* ch);
+// No deadline; the gate is kept.
+void NoDeadline(Channel* ch);
 
 // Finishes the files a download still holds open (the decoded attachment
 // with its note, then the saved-mail file). Owned by the POP3 download code;

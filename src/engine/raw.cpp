@@ -3,6 +3,7 @@
 // the polite close with QUIT, and the abort that just drops the connection.
 #include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/reply.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/log.h"
@@ -38,8 +39,9 @@ int SendQuit(Channel* ch, uint32_t now) {
 }
 
 int ReadQuitReply(Channel* ch, uint32_t) {
-    if (!WaitReadable(ch, 0)) return 0;
-    int rc = ch->Protocol == 'S' ? ReadSmtpReply(ch) : ReadPop3Reply(ch);
+    const ReplyRule& rule = ch->Protocol == 'S' ? kSmtpReply : kPop3Reply;
+    if (!ReplyReady(ch, rule)) return 0;
+    int rc = ReadReply(ch, rule);
     // A server that closes right after QUIT without a word has still closed
     // the session: the one place where a closed connection is a success.
     if (rc < 0 && rc != VOK_SOCKET_CLOSED) return DriverError(ch, 0, rc);

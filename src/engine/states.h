@@ -189,6 +189,9 @@ constexpr Await StateAwaits(int32_t s) {
         case kStMailFromReply:
         case kStRcptReply:
         case kStDataReply:
+        case kStBatchRcptReply:
+        case kStBatchDataReply:
+        case kStEmptyDataReply:
         case kStMessageReply:
         case kStQuitReply:
         case kStVrfyReply:
@@ -203,6 +206,7 @@ constexpr Await StateAwaits(int32_t s) {
         case kPop3DeleReply:
         case kPop3ListReply:
         case kPop3UidlLine:
+        case kPop3ListingLine:
         case kPop3StlsReply:
         case kPop3CapaLine:
         case kPop3AuthReply:

@@ -91,9 +91,7 @@ int StartTls(Channel* ch, uint32_t now) {
     LogText(ch, "TLS: handshake\r\n");
     // The handshake's own limit: ConnectWait, checked by the step so that a
     // stalled handshake fails as one (-80), not as a read time-out.
-    ch->TlsDeadline = now + static_cast<uint32_t>(LibrarySettings.ConnectWait);
-    ch->Deadline = 0;
-    ch->NextTime = 0;
+    HandshakeWait(ch, now);
     GoTo(ch, kTlsHandshake);
     return 0;
 }

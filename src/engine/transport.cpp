@@ -33,14 +33,16 @@ void RingPeek(const Channel* ch, char* dst, int n) {
 
 void RingTake(Channel* ch, char* dst, int n) {
     RingPeek(ch, dst, n);
+    ch->RingStarved = 0;
     ch->RingRead = (ch->RingRead + n) % kRingSize;
     if (ch->RingRead == ch->RingWrite) ch->RingRead = ch->RingWrite = 0;
 }
 
 void RingAppend(Channel* ch, const char* src, int n) {
-    // Only ever called on an empty ring with at most kRingSize - 1 bytes, so
-    // the write position cannot catch up with the read position.
+    // Never more than the ring's free room, so the write position cannot
+    // catch up with the read position.
     if (n > kRingSize - 1 - RingCount(ch)) n = kRingSize - 1 - RingCount(ch);
+    ch->RingStarved = 0;
     int first = kRingSize - ch->RingWrite;
     if (first > n) first = n;
     memcpy(ch->RingBuffer + ch->RingWrite, src, static_cast<size_t>(first));
@@ -63,10 +65,6 @@ bool PollReadable(Channel* ch) {
     return plat::SocketPoll(ch->Socket, plat::Readiness::Readable, 0) == 1;
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 int32_t NonNegative(int32_t ms) {
     return ms < 0 ? 0 : ms;
 }
@@ -79,6 +77,7 @@ int RingCount(const Channel* ch) {
 
 void EmptyRing(Channel* ch) {
     ch->RingRead = ch->RingWrite = 0;
+    ch->RingStarved = 0;
 }
 
 // --- Names and addresses ------------------------------------------------------
@@ -181,8 +180,12 @@ int PollSocket(Channel* ch, int kind) {
     return plat::SocketPoll(ch->Socket, static_cast<plat::Readiness>(kind), 0);
 }
 
+bool RingNews(const Channel* ch) {
+    return RingCount(ch) > 0 && !ch->RingStarved;
+}
+
 bool DataArrived(Channel* ch) {
-    return RingCount(ch) > 0 || PollReadable(ch);
+    return RingNews(ch) || PollReadable(ch);
 }
 
 int WaitReadable(Channel* ch, int32_t ms) {
@@ -223,6 +226,24 @@ int WaitWritable(Channel* ch, int32_t ms) {
 }
 
 // --- Receiving ------------------------------------------------------------------
+
+int FillRing(Channel* ch) {
+    int room = kRingSize - 1 - RingCount(ch);
+    if (room <= 0 || !PollReadable(ch)) return 0;
+    // Received where PeekData would put it, and traced as it would be.
+    int n = ReceiveInto(ch, ch->RecvBuffer, room);
+    if (n <= 0) return -1;
+    LogTraffic(ch, "P: ", ch->RecvBuffer, n);
+    RingAppend(ch, ch->RecvBuffer, n);
+    return n;
+}
+
+int RingSnapshot(const Channel* ch, char* dst, int size) {
+    int n = RingCount(ch);
+    if (n > size) n = size;
+    RingPeek(ch, dst, n);
+    return n;
+}
 
 int PeekData(Channel* ch, char* dst, int wanted) {
     if (wanted > kRingSize - 1) wanted = kRingSize - 1;
@@ -280,76 +301,6 @@ int ReadLinePiece(Channel* ch, char* dst, int size) {
     if (got < 1) return got;
     dst[got] = '\0';
     return got;
-}
-
-int ReadLine(Channel* ch, char* dst, int size, int32_t firstWait, int32_t nextWait) {
-    if (!WaitReadable(ch, firstWait)) return 0;
-    int total = ReadLinePiece(ch, dst, size);
-    if (total <= 0) return total;
-    while (total < size - 1 && dst[total - 1] != '\n' && WaitReadable(ch, nextWait)) {
-        int piece = ReadLinePiece(ch, dst + total, size - total);
-        if (piece <= 0) return piece;
-        total += piece;
-    }
-    return total;
-}
-
-int ReadSmtpReply(Channel* ch) {
-    ch->ReplyCode = 0;
-    char* pos = ch->ReplyBuffer;
-    int room = kReplyRoom;
-    *pos = '\0';
-    for (;;) {
-        int n = ReadLine(ch, pos, room, 0, LibrarySettings.MaxResponseWait);
-        // A connection that closes before the reply's last line has ended
-        // leaves the command's outcome unknown: never a success.
-        if (n < 0) return VOK_SOCKET_CLOSED;
-        if (n == 0) {
-            // The next line of a multi-line reply has not arrived yet. Wait
-            // for it, but not for ever (RFC 5321 section 4.5.3.2).
-            if (!WaitReadable(ch, LibrarySettings.MaxResponseWait)) return VOK_SOCKET_TIMEOUT;
-            continue;
-        }
-        CopyText(ch->LastReply, pos, 127);
-        // Every line of a reply begins with its three-digit code (RFC 5321
-        // section 4.2); a line that does not is no reply at all.
-        if (n < 3 || !IsDigit(pos[0]) || !IsDigit(pos[1]) || !IsDigit(pos[2]))
-            return VOK_SMTP_ERROR;
-        if (ch->ReplyCode == 0) {
-            ch->ReplyCode = ParseDecimal(pos);
-            // 4yz is "not done, try again later" and 5yz "not done" (RFC 5321
-            // section 4.2.1): either way the command failed. The code stays
-            // in ReplyCode for the caller to tell them apart.
-            if (ch->ReplyCode >= 400) return VOK_SMTP_ERROR;
-        }
-        // Every line of a reply, the last included, ends with CR LF; one that
-        // stalled without it, or filled the reply's room, is no reply.
-        if (pos[n - 1] != '\n') return n >= room - 1 ? VOK_RESPONSE_OVERFLOW : VOK_SOCKET_TIMEOUT;
-        // "250 text" ends the reply, "250-text" continues it (RFC 5321
-        // section 4.2.1). A bare code ends it too.
-        if (n < 4 || pos[3] != '-') return 0;
-        pos += n;
-        room -= n;
-        if (room <= 1) return VOK_RESPONSE_OVERFLOW;
-    }
-}
-
-int ReadPop3Reply(Channel* ch) {
-    // The reader waits by itself; the driver's deadline does not apply.
-    ch->Deadline = 0;
-    if (!WaitReadable(ch, LibrarySettings.ReadWait)) return VOK_SOCKET_TIMEOUT;
-    int n = ReadLine(ch, ch->ReplyBuffer, kReplyRoom, 0, LibrarySettings.MaxResponseWait);
-    if (n < 0) return VOK_SOCKET_CLOSED;  // the server closed instead of answering
-    if (n == 0) return VOK_SOCKET_TIMEOUT;
-    CopyText(ch->LastReply, ch->ReplyBuffer, kNameChars);
-    // Only "+OK" is a positive status (RFC 1939 section 3); anything else,
-    // "-ERR" or a line that is no status at all, is not.
-    if (ch->ReplyBuffer[0] == '+' && ch->ReplyBuffer[1] == 'O' && ch->ReplyBuffer[2] == 'K') {
-        ch->ReplyCode = 100;
-        return 0;
-    }
-    ch->ReplyCode = 500;
-    return VOK_POP3_ERROR;
 }
 
 int32_t WriteMessageData(plat::FileHandle file, const char* data, int32_t length) {

@@ -31,20 +31,25 @@ int ConnectSocket(int chan, uint32_t address, uint16_t port);
 // --- Readiness ------------------------------------------------------------------
 int PollSocket(Channel* ch, int kind);  // 1 ready, 0 not, -5 bad kind
 int WaitReadable(Channel* ch, int32_t ms);
-// Whether data is there to read: already received (ring, TLS stage) or
-// waiting on the socket (a zero poll). True on a closed channel, so that the
-// read meets the end.
+// Whether data is there to read: bytes in the ring the waiting state has
+// not yet found wanting, or more on the socket or in the TLS stage (a zero
+// poll). True on a closed channel, so that the read meets the end.
 bool DataArrived(Channel* ch);
+// Whether the ring holds bytes the waiting state has not looked at yet
+// (RingStarved marks a ring whose bytes were not enough).
+bool RingNews(const Channel* ch);
 int WaitWritable(Channel* ch, int32_t ms);
 
 // --- Receiving ------------------------------------------------------------------
 int PeekData(Channel* ch, char* dst, int wanted);
 int ReadData(Channel* ch, char* dst, int length);
 int ReadLinePiece(Channel* ch, char* dst, int size);
-int ReadLine(Channel* ch, char* dst, int size, int32_t firstWait, int32_t nextWait);
-int ReadSmtpReply(Channel* ch);  // 0, -49, -31, -1
-int ReadPop3Reply(Channel* ch);  // 0, -63, -8, -1
 int RingCount(const Channel* ch);
+// Takes what the socket holds (without waiting) into the ring's free room:
+// the bytes taken, 0 when none, -1 at the connection's end.
+int FillRing(Channel* ch);
+// Copies up to size bytes of the ring, leaving them there; their number.
+int RingSnapshot(const Channel* ch, char* dst, int size);
 void EmptyRing(Channel* ch);
 
 // Writes downloaded text to a file, except data beginning with "+OK" (the

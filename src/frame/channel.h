@@ -185,6 +185,7 @@ struct Channel {
     char RecvBuffer[kRingSize];
     int32_t RingRead;
     int32_t RingWrite;
+    uint8_t RingStarved;  // the waiting state found the ring's bytes not enough yet
     char RingBuffer[kRingSize];
 
     // Message data held back while HoldSends is set, sent in large blocks.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "codec/text.h"
+#include "engine/engine.h"
 #include "frame/channel.h"
 #include "frame/log.h"
 #include "frame/memory.h"
@@ -191,8 +192,7 @@ extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int val
             break;
         case VOK_PARAM_AUTO_CALL:
             ch->AutoCall = value & 1;
-            ch->NextTime = 0;
-            ch->Deadline = 0;
+            NoTimers(ch);
             break;
         case VOK_PARAM_NUMBER_ATTACHMENTS:
             ch->NumberAttachments = value;

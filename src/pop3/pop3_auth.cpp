@@ -6,6 +6,7 @@
 #include "codec/md5.h"
 #include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/reply.h"
 #include "engine/sasl.h"
 #include "engine/tls_transport.h"
 #include "engine/transport.h"
@@ -76,7 +77,7 @@ int SendCapa(Channel* ch, uint32_t now) {
 
 // The capability list, one line per step; repeats until its "." line.
 int ReadCapaLine(Channel* ch, uint32_t now) {
-    if (!WaitReadable(ch, 0)) return 0;
+    if (!ReplyReady(ch, kPop3Reply)) return 0;  // a whole line
     int n = ReadLine(ch, ch->ReplyBuffer, kReplyRoom, 0, LibrarySettings.MaxResponseWait);
     if (n < 0) return DriverError(ch, 0, VOK_SOCKET_CLOSED);
     if (n == 0) return 0;
@@ -121,7 +122,7 @@ int SendSaslAuth(Channel* ch, uint32_t now) {
 // token with an error challenge (XOAUTH2); an empty answer gets its final
 // "-ERR" (RFC 5034 section 4).
 int ReadSaslReply(Channel* ch, uint32_t now) {
-    if (!WaitReadable(ch, 0)) return 0;
+    if (!ReplyReady(ch, kPop3Reply)) return 0;
     int rc = ReadPop3Reply(ch);
     const char* line = ch->ReplyBuffer;
     // A continuation is "+" and a blank (or the line end), never "+OK".

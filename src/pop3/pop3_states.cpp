@@ -7,6 +7,7 @@
 #include "codec/codec.h"
 #include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/reply.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/log.h"
@@ -24,10 +25,9 @@ int32_t ReadWaitMs() {
     return LibrarySettings.ReadWait;
 }
 
-// The next deadline counts from now, after whatever the step waited for,
-// not from the step's start: a step may itself wait up to ReadWait.
-void ExtendDeadline(Channel* ch, uint32_t) {
-    ch->Deadline = TickAfter(plat::TickCount(), LibrarySettings.MaxResponseWait);
+// Each piece of a response that comes puts the deadline off again.
+void ExtendDeadline(Channel* ch, uint32_t now) {
+    AnswerDeadline(ch, now);
 }
 
 // Sends the command standing in CommandLine. A failed send ends the call
@@ -42,7 +42,7 @@ int SendCommand(Channel* ch, int failCode) {
 // all means the two sides are out of step, and the connection is closed.
 // 1 when "+OK" came, 0 while nothing has, else the call's negative result.
 int AwaitMailboxReply(Channel* ch) {
-    if (!WaitReadable(ch, 0)) return 0;
+    if (!ReplyReady(ch, kPop3Reply)) return 0;
     int rc = ReadPop3Reply(ch);
     if (rc == VOK_POP3_ERROR && memcmp(ch->ReplyBuffer, "-ERR", 4) == 0)
         return CommandRefused(ch, rc);
@@ -301,11 +301,11 @@ int OpenMessageFile(Channel* ch, uint32_t now) {
     ch->RetrHeld = 0;
     memset(ch->RawTail, 0, sizeof ch->RawTail);
     if (ch->DecoderState == kDecodeRaw) {
-        ch->NextTime = 0;
+        QuietWait(ch, now);
         GoTo(ch, kPop3RawBlock);
         ch->DataQuiet = 1;  // status line and message come as one stream
     } else {
-        ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
+        CommandGap(ch, now);
         GoTo(ch, kPop3RetrLine);
     }
     return 0;
@@ -324,8 +324,9 @@ void KeepRawTail(Channel* ch, const char* data, int n) {
 }
 
 int ReadRawBlock(Channel* ch, uint32_t now) {
-    if (!WaitReadable(ch, ReadWaitMs())) {
-        // Silence for ReadWait: the message is taken as complete.
+    if (!DataArrived(ch)) {
+        // The gate opened without data: silence for ReadWait, and the
+        // message is taken as complete.
         ExtendDeadline(ch, now);
         GoTo(ch, kPop3Finish);
         return 0;
@@ -346,7 +347,7 @@ int ReadRawBlock(Channel* ch, uint32_t now) {
     if (written != n) return EndCutOff(ch, written < 0 ? written : VOK_SOCKET_CLOSED);
     AddCount(&ch->BodyBytesSent, written);
     KeepRawTail(ch, block, n);
-    ExtendDeadline(ch, now);
+    QuietWait(ch, now);
     return 0;
 }
 
@@ -369,7 +370,7 @@ int TakeStatusLine(Channel* ch, int n, bool toBuffer) {
 
 // The status line of RETR, read like every reply line.
 int ReadRetrStatus(Channel* ch, uint32_t now) {
-    if (!WaitReadable(ch, ReadWaitMs())) return 0;  // the deadline bounds the wait
+    if (!ReplyReady(ch, kPop3Reply)) return 0;  // the deadline bounds the wait
     bool end = false;
     int n = ReadResponseLine(ch, ScaledWait(ReadWaitMs(), 4), &end);
     if (n < 0) return EndCutOff(ch, n);
@@ -386,7 +387,7 @@ int ReadRetrStatus(Channel* ch, uint32_t now) {
 // that begins with '.' loses that dot (RFC 1939 section 3); a line longer
 // than one reply is passed on in pieces, as ReadLine would.
 int ReadRetrBlock(Channel* ch, uint32_t now) {
-    if (!WaitReadable(ch, ReadWaitMs())) return 0;  // the deadline bounds the wait
+    if (!DataArrived(ch)) return 0;  // the deadline bounds the wait
     char* buf = ch->RetrBuffer;
     int held = ch->RetrHeld;
     int got = ReadData(ch, buf + held, kRetrBufferSize - held);
@@ -450,7 +451,7 @@ int SendTop(Channel* ch, uint32_t now) {
 }
 
 int ReadTopLine(Channel* ch, uint32_t now) {
-    if (!WaitReadable(ch, ReadWaitMs())) return 0;
+    if (!ReplyReady(ch, kPop3Reply)) return 0;  // a whole line, or the deadline
     bool end = false;
     int n = ReadResponseLine(ch, ReadWaitMs(), &end);
     if (n == VOK_SOCKET_CLOSED) return EndCutOff(ch, VOK_SOCKET_CLOSED);
@@ -491,7 +492,7 @@ int SendUidl(Channel* ch, uint32_t now) {
 }
 
 int ReadUidlLine(Channel* ch, uint32_t now) {
-    if (!WaitReadable(ch, ReadWaitMs())) return 0;
+    if (!ReplyReady(ch, kPop3Reply)) return 0;  // a whole line, or the deadline
     bool status = ch->StatusPending != 0;
     bool end = false;
     int n = ReadResponseLine(ch, ScaledWait(ReadWaitMs(), 4), &end);
@@ -618,7 +619,7 @@ int SendListing(Channel* ch, uint32_t now) {
 }
 
 int ReadListingLine(Channel* ch, uint32_t now) {
-    if (!WaitReadable(ch, ReadWaitMs())) return 0;
+    if (!ReplyReady(ch, kPop3Reply)) return 0;  // a whole line, or the deadline
     bool status = ch->StatusPending != 0;
     bool lineStart = ch->AtLineStart != 0;
     bool end = false;

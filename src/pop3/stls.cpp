@@ -3,6 +3,7 @@
 // requires TLS; the login follows the handshake.
 #include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/reply.h"
 #include "engine/tls_transport.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
@@ -23,7 +24,7 @@ int SendStls(Channel* ch, uint32_t now) {
 
 // "-ERR" refuses it: nothing else is sent, no USER, no PASS.
 int ReadStlsReply(Channel* ch, uint32_t) {
-    if (!WaitReadable(ch, 0)) return 0;
+    if (!ReplyReady(ch, kPop3Reply)) return 0;
     int rc = ReadPop3Reply(ch);
     if (rc == VOK_POP3_ERROR) {
         SetTlsReason(ch, ch->ReplyBuffer);

@@ -4,6 +4,7 @@
 // section 3.5) through vokVerifyUser.
 #include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/reply.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/log.h"
@@ -241,7 +242,7 @@ int NextVerifyItem(Channel* ch, uint32_t now) {
         ch->ListCursor = ch->CurrentAddress + TextLength(ch->CurrentAddress);
     }
     ch->NeedWritable = 1;
-    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
+    AnswerDeadline(ch, now);
     GoTo(ch, kStVrfy);
     return 0;
 }
@@ -261,7 +262,7 @@ int SendVrfy(Channel* ch, uint32_t now) {
 // taken for the answer to the next VRFY.
 int ReadVrfyReply(Channel* ch, uint32_t now) {
     (void)now;
-    if (!WaitReadable(ch, 0)) return 0;
+    if (!ReplyReady(ch, kSmtpReply)) return 0;
     int rc = ReadSmtpReply(ch);
     if (rc < 0 && rc != VOK_SMTP_ERROR) return DriverError(ch, 0, rc);
     // The reader stops at the first line of a refusal; the rest of a

@@ -6,6 +6,7 @@
 #include "codec/md5.h"
 #include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/reply.h"
 #include "engine/sasl.h"
 #include "engine/tls_transport.h"
 #include "engine/transport.h"

@@ -11,6 +11,7 @@
 #include "codec/date.h"
 #include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/reply.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/log.h"
@@ -394,7 +395,7 @@ int NextRecipient(Channel* ch, uint32_t now) {
         ch->ListCursor = open + TextLength(open);
     }
     ch->NeedWritable = 1;
-    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
+    AnswerDeadline(ch, now);
     GoTo(ch, kStRcptTo);
     return 0;
 }
@@ -402,7 +403,7 @@ int NextRecipient(Channel* ch, uint32_t now) {
 int SendRcptTo(Channel* ch, uint32_t now) {
     int rc = SendWhole(ch, false, "RCPT TO:", ch->CurrentAddress);
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
+    AnswerDeadline(ch, now);
     GoTo(ch, kStRcptReply);
     return 0;
 }
@@ -427,7 +428,7 @@ int ReadRcptReply(Channel* ch, uint32_t now) {
         ch->ListCursor = ch->BccList;
         return 0;
     }
-    ch->NextTime = TickAfter(now, LibrarySettings.MinResponseWait);
+    CommandGap(ch, now);
     GoTo(ch, kStData);
     return 0;
 }
@@ -769,9 +770,7 @@ int SendFileBodyLine(Channel* ch, uint32_t now) {
         GoTo(ch, AfterBody(ch));
         return 0;
     }
-    ch->NextTime = TickAfter(now, LibrarySettings.SendLineDelay);
-    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
-    ch->NeedWritable = 1;
+    FileLinePacing(ch, now);
     GoTo(ch, kStFileBodyLine);
     return 0;
 }
@@ -862,13 +861,13 @@ int SendAttachEncoding(Channel* ch, uint32_t now) {
     return 0;
 }
 
-int SendAttachDisposition(Channel* ch, uint32_t now) {
+int SendAttachDisposition(Channel* ch, uint32_t) {
     const char* disposition =
         ch->ImagePart ? "Content-Disposition: inline;" : "Content-Disposition: attachment;";
     int rc =
         SendNameField(ch, disposition, "filename", ShownName(ch->AttachList), ch->Charset, "\r\n");
     if (rc < 0) return WriteFailed(ch, rc);
-    ch->NextTime = now;
+    OpenGate(ch);
     GoTo(ch, kStAttachOpen);
     return 0;
 }
@@ -931,11 +930,9 @@ int EndMessage(Channel* ch, uint32_t now) {
     return 0;
 }
 
-// The server may take a moment to file the message; the step itself waits
-// up to 100 ms for it before leaving the rest of the wait to the driver.
-int ReadMessageReply(Channel* ch, uint32_t now) {
-    (void)now;
-    if (!WaitReadable(ch, 100)) return 0;
+// The server may take a while to file the message; the driver waits for
+// its reply on the socket.
+int ReadMessageReply(Channel* ch, uint32_t) {
     int r = AwaitSmtpReply(ch);
     if (r <= 0) return r;
     GoTo(ch, kStIdle);

@@ -9,6 +9,7 @@
 
 #include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/reply.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/log.h"
@@ -102,7 +103,7 @@ int EndRefused(Channel* ch, bool inStep) {
 // One reply of the batch: 1 accepted, 0 nothing yet, 2 refused (4yz, 5yz);
 // anything else has gone through the error exit (negative).
 int BatchReply(Channel* ch) {
-    if (!WaitReadable(ch, 0)) return 0;
+    if (!ReplyReady(ch, kSmtpReply)) return 0;
     int rc = ReadSmtpReply(ch);
     if (rc == VOK_SMTP_ERROR && ch->ReplyCode >= 400) return 2;
     return rc < 0 ? DriverError(ch, 0, rc) : 1;

@@ -5,6 +5,7 @@
 #include "codec/codec.h"
 #include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/reply.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/log.h"
@@ -55,11 +56,6 @@ inline int Reply(Channel* ch) {
     return AwaitSmtpReply(ch);
 }
 
-void ShortWait(Channel* ch, uint32_t now, int k) {
-    ch->NextTime = TickAfter(now, ScaledWait(LibrarySettings.MinResponseWait, k));
-    ch->Deadline = TickAfter(now, LibrarySettings.MaxResponseWait);
-}
-
 }  // namespace
 
 namespace smtp {
@@ -93,7 +89,9 @@ int SendHello(Channel* ch, uint32_t now) {
     bool extended = ch->EsmtpMode || ch->TlsMode == 1 || ch->AuthMethod != 0 || ch->Pipelining;
     CopyText(ch->CommandLine, extended ? "EHLO " : "HELO ", kLineChars);
     AppendText(ch->CommandLine, domain, kNameChars);
-    WaitWritable(ch, 1000);  // only gives a slow socket a moment; a failure shows in the send
+    // Only gives a slow socket a moment (a failure shows in the send); a
+    // caller that drives the channel itself is never held up.
+    WaitWritable(ch, ch->AutoCall ? 1000 : 0);
     int rc = SendLine(ch, ch->CommandLine);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
     LongReplyWait(ch, now, 2);
@@ -145,7 +143,7 @@ int ReadHelloReply(Channel* ch, uint32_t now) {
 int SendAuthCramMd5(Channel* ch, uint32_t now) {
     int rc = SendCommand(ch, "AUTH CRAM-MD5");
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
-    ShortWait(ch, now, 2);
+    ScaledReplyWait(ch, now, 2);
     GoTo(ch, kStCramChallenge);
     return 0;
 }
@@ -241,7 +239,7 @@ int SendAuthPlain(Channel* ch, uint32_t now) {
     n += CopyText(text + n, ch->SmtpPassword, kMaxUserChars);
     int rc = SendEncoded(ch, "AUTH PLAIN ", text, n, true);
     if (rc < 0) return DriverError(ch, rc, VOK_SOCKET_WRITE_ERROR);
-    ShortWait(ch, now, 2);
+    ScaledReplyWait(ch, now, 2);
     GoTo(ch, kStPlainResult);
     return 0;
 }

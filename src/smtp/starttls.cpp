@@ -3,6 +3,7 @@
 // after the handshake the session starts over with EHLO.
 #include "codec/text.h"
 #include "engine/engine.h"
+#include "engine/reply.h"
 #include "engine/tls_transport.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
@@ -36,7 +37,7 @@ int SendStartTls(Channel* ch, uint32_t now) {
 // "220 Ready to start TLS"; any other answer (454 TLS not available, a 5xx)
 // refuses it.
 int ReadStartTlsReply(Channel* ch, uint32_t) {
-    if (!WaitReadable(ch, 0)) return 0;
+    if (!ReplyReady(ch, kSmtpReply)) return 0;
     int rc = ReadSmtpReply(ch);
     if (rc == VOK_SMTP_ERROR || (rc == 0 && ch->ReplyCode != 220)) {
         SetTlsReason(ch, ch->ReplyBuffer);
