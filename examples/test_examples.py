@@ -2,7 +2,7 @@
 """The examples at work: the Python example offline and against the
 loopback servers, and the C example sending through them. Run by CTest:
 
-    python3 test_examples.py LIBRARY SEND_MAIL SERVERS_DIR
+    python3 test_examples.py LIBRARY SEND_MAIL SERVERS_DIR [POLL_LOOP]
 
 SERVERS_DIR holds mailservers.py, the tests' server launcher.
 VOK_SKIP_INTEGRATION=1 skips the parts that need the servers.
@@ -16,7 +16,7 @@ import unittest
 from email import policy
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-LIBRARY = SEND_MAIL = SERVERS = None
+LIBRARY = SEND_MAIL = SERVERS = POLL_LOOP = None
 mailservers = None
 LIMIT = 120
 
@@ -111,10 +111,27 @@ class Integration(unittest.TestCase):
             attachment = next(message.iter_attachments())
             self.assertEqual(attachment.get_content(), read(self.attachment))
 
+    def test_poll_loop_drives_64_channels(self):
+        if not POLL_LOOP:
+            self.skipTest("no poll_loop given")
+        with mailservers.Server("smtp") as smtp:
+            p = subprocess.run([POLL_LOOP, "127.0.0.1", str(smtp.port), "<loop@example.com>",
+                                "<ann@example.com>", "64"], stdin=subprocess.DEVNULL,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=LIMIT,
+                               env=dict(os.environ, POLL_LOOP_USER=mailservers.USER,
+                                        POLL_LOOP_PASSWORD=mailservers.PASSWORD))
+            self.assertEqual(p.returncode, 0, p.stderr.decode())
+            self.assertEqual(p.stdout, b"64 of 64 channels sent their message\n")
+            subjects = {email.message_from_bytes(read(smtp.message(n)), policy=policy.default)["Subject"]
+                        for n in range(1, 65)}
+            self.assertEqual(subjects, {"poll loop, channel %d" % c for c in range(64)})
+
 
 if __name__ == "__main__":
     LIBRARY, SEND_MAIL, SERVERS = (os.path.abspath(a) for a in sys.argv[1:4])
-    del sys.argv[1:4]
+    if len(sys.argv) > 4:
+        POLL_LOOP = os.path.abspath(sys.argv[4])
+    del sys.argv[1:5]
     sys.path.insert(0, SERVERS)
     import mailservers  # noqa: E402  (found through SERVERS_DIR)
     unittest.main(verbosity=2)

@@ -484,6 +484,13 @@ extern "C" {
 #define VOK_STAT_SOCKET 27            /* the socket handle (select/poll on it), 0 when none */
 #define VOK_STAT_TLS_ACTIVE 30        /* 1 while the connection is encrypted, else 0 */
 #define VOK_STAT_TLS_VERSION 31       /* 0x0303 TLS 1.2, 0x0304 TLS 1.3, 0 without TLS */
+/* For an application that drives channels (AutoCall 0) from its own poll or
+ * select loop on VOK_STAT_SOCKET: what the channel's next vokDriver call
+ * waits for, and when its timer runs out. Call vokDriver when the socket is
+ * ready for what VOK_STAT_WAIT_FOR names, or once VOK_STAT_TIMER_MS has
+ * passed, whichever comes first; 0 and 0 mean "call now". */
+#define VOK_STAT_WAIT_FOR 32 /* 0 nothing (or only the timer), 1 readable, 2 writable */
+#define VOK_STAT_TIMER_MS 33 /* ms until the gate opens or the deadline runs out (0: due now); -1 none */
 
 /* Debug codes (vokDebug). Each copies a text into the buffer (at most size
  * characters and a NUL); an unknown code gives "?" and 0. */

@@ -510,6 +510,10 @@ namespace Vok32
         public const int VOK_STAT_TLS_ACTIVE = 30;
         /// 0x0303 TLS 1.2, 0x0304 TLS 1.3, 0 without TLS
         public const int VOK_STAT_TLS_VERSION = 31;
+        /// 0 nothing (or only the timer), 1 readable, 2 writable
+        public const int VOK_STAT_WAIT_FOR = 32;
+        /// ms until the gate opens or the deadline runs out (0: due now); -1 none
+        public const int VOK_STAT_TIMER_MS = 33;
         /// the Date: line it would send now; result 0
         public const int VOK_DEBUG_DATE_LINE = -12;
         /// last reply line (CR LF kept); result: length without it

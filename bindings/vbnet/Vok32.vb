@@ -503,6 +503,10 @@ Public Module Vok
     Public Const VOK_STAT_TLS_ACTIVE As Integer = 30
     ''' 0x0303 TLS 1.2, 0x0304 TLS 1.3, 0 without TLS
     Public Const VOK_STAT_TLS_VERSION As Integer = 31
+    ''' 0 nothing (or only the timer), 1 readable, 2 writable
+    Public Const VOK_STAT_WAIT_FOR As Integer = 32
+    ''' ms until the gate opens or the deadline runs out (0: due now); -1 none
+    Public Const VOK_STAT_TIMER_MS As Integer = 33
     ''' the Date: line it would send now; result 0
     Public Const VOK_DEBUG_DATE_LINE As Integer = -12
     ''' last reply line (CR LF kept); result: length without it

@@ -259,10 +259,17 @@ Await WaitingFor(Channel* ch) {
     return ch->Socket == plat::kNoSocket ? kAwaitNothing : a;
 }
 
-int32_t TimerMs(const Channel* ch, uint32_t now) {
+int32_t TimerMs(Channel* ch, uint32_t now) {
     if (ch->NextState <= 0) return -1;
+    // Due now: nothing to wait for and the gate open, or the answer a
+    // state waits for already received. A gate that has opened is no timer
+    // for a state still waiting on its socket: only the deadline is.
+    bool gateOpen = ch->NextTime == 0 || !Before(now, ch->NextTime);
+    if (WaitingFor(ch) == kAwaitNothing &&
+        (gateOpen || StateAwaits(ch->NextState) != kAwaitNothing))
+        return 0;
     int32_t ms = -1;
-    if (ch->NextTime != 0) ms = MsUntil(now, ch->NextTime);
+    if (!gateOpen) ms = MsUntil(now, ch->NextTime);
     if (ch->Deadline != 0) {
         // The deadline is passed when the tick is after it: one more ms.
         int32_t d = MsUntil(now, ch->Deadline) + (Before(now, ch->Deadline) ? 1 : 0);

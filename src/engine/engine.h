@@ -61,8 +61,9 @@ int CommandRefused(Channel* ch, int vokCode);
 Await WaitingFor(Channel* ch);
 
 // Milliseconds from `now` until the channel's next timer (NextTime or the
-// deadline, whichever comes first), 0 when it has passed, -1 for none.
-int32_t TimerMs(const Channel* ch, uint32_t now);
+// deadline, whichever comes first), 0 when it has passed or the next step
+// is due now, -1 for none (idle, or only the socket to wait for).
+int32_t TimerMs(Channel* ch, uint32_t now);
 
 // Whether what the next state waits for has come (its answer is readable,
 // or the connect has ended): the time gate then opens early.

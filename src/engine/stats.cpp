@@ -6,6 +6,7 @@
 #include "codec/date.h"
 #include "codec/text.h"
 #include "engine/connect.h"
+#include "engine/engine.h"
 #include "engine/transport.h"
 #include "frame/channel.h"
 #include "frame/memory.h"
@@ -85,6 +86,10 @@ extern "C" VOK_EXPORT int VOKAPI vokStatistics(int channel, int index) {
             return ch->Tls ? 1 : 0;
         case VOK_STAT_TLS_VERSION:
             return ch->Tls ? ch->TlsVersion : 0;
+        case VOK_STAT_WAIT_FOR:
+            return WaitingFor(ch);
+        case VOK_STAT_TIMER_MS:
+            return TimerMs(ch, plat::TickCount());
         default:
             return -1;
     }
