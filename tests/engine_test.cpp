@@ -2,7 +2,11 @@
 // The driver and the transport on the wire: connects, replies, time-outs,
 // the error exit, raw commands, close and abort. Each test scripts a
 // loopback server and checks what crossed the socket and what the log says.
+#include <poll.h>
+
 #include <algorithm>
+#include <memory>
+#include <vector>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -497,6 +501,110 @@ TEST(Names, DottedQuads) {
     EXPECT_EQ(FormatDottedQuad(0xFFFFFFFFu, buf, 16), 0);
     EXPECT_STREQ(buf, "keep");
     EXPECT_EQ(FormatDottedQuad(0xFFFFFFFFu, buf, 17), 15);
+}
+
+// --- Readiness: replies are read the moment they arrive ----------------------------
+
+// One vokDriver call after waiting, the way an application's poll loop
+// would: on the socket for what statistic 32 names, at most for the
+// statistic 33 timer (and never long).
+int PollThenDrive(int chan) {
+    int wait = vokStatistics(chan, VOK_STAT_WAIT_FOR);
+    int timer = vokStatistics(chan, VOK_STAT_TIMER_MS);
+    int ms = timer < 0 || timer > 20 ? 20 : timer;
+    if (wait != 0) {
+        pollfd p{vokStatistics(chan, VOK_STAT_SOCKET),
+                 static_cast<short>(wait == 1 ? POLLIN : POLLOUT), 0};
+        poll(&p, 1, ms);
+    } else if (ms > 0) {
+        poll(nullptr, 0, ms);
+    }
+    return vokDriver(chan);
+}
+
+// AutoCall 0 with a gate a minute away: a state that waits for the server
+// runs as soon as the whole reply is there, however it came; with no reply
+// every call returns 9999 at once and takes no step. Statistics 32 and 33
+// agree with poll() all along.
+TEST_F(Wire, ReplyOpensTheTimeGate) {
+    struct Case {
+        const char* name;
+        char protocol;
+        std::vector<std::string> pieces;  // the reply, sent with pauses between
+        const char* last;                 // LastReply once read; null: no reply comes
+    };
+    const Case cases[] = {
+        {"smtp line", 'S', {"250 ok\r\n"}, "250 ok\r\n"},
+        {"smtp multi-line in pieces", 'S', {"250-one\r\n25", "0 two\r\n"}, "250 two\r\n"},
+        {"pop3 status", 'P', {"+OK\r\n"}, "+OK\r\n"},
+        {"no reply", 'S', {}, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptServer srv;
+        srv.Expect("NOOP\r\n");
+        for (const std::string& piece : c.pieces) srv.Stall(30).Send(piece);
+        srv.AwaitClose();
+        srv.Start();
+        LibrarySettings.MinResponseWait = 1;
+        ASSERT_EQ(Connect(srv.Port(), c.protocol), 0);
+        LibrarySettings.MinResponseWait = 60000;
+        ASSERT_EQ(vokIntegerParam(0, VOK_AUTO_CALL, 0), 1);
+        ASSERT_EQ(vokCommand(0, "NOOP"), 0);
+        EXPECT_EQ(vokDriver(0), c.protocol == 'S' ? 299 : 399);  // sent
+        int steps = vokStatistics(0, VOK_STAT_STEP_COUNT);
+        pollfd p{vokStatistics(0, VOK_STAT_SOCKET), POLLIN, 0};
+        if (poll(&p, 1, 0) == 0) {
+            EXPECT_EQ(vokStatistics(0, VOK_STAT_WAIT_FOR), 1);
+            int timer = vokStatistics(0, VOK_STAT_TIMER_MS);
+            EXPECT_TRUE(timer > 0 && timer <= 5001) << timer;  // the deadline comes first
+            EXPECT_EQ(vokDriver(0), VOK_DRIVER_WAIT);
+            EXPECT_EQ(vokStatistics(0, VOK_STAT_STEP_COUNT), steps);
+        }
+        int rc = VOK_DRIVER_WAIT;
+        for (int i = 0; i < (c.last ? 500 : 10) && rc > 0; ++i) rc = PollThenDrive(0);
+        if (c.last) {
+            EXPECT_EQ(rc, 0);
+            EXPECT_STREQ(Chan()->LastReply, c.last);
+            EXPECT_EQ(vokStatistics(0, VOK_STAT_WAIT_FOR), 0);
+            EXPECT_EQ(vokStatistics(0, VOK_STAT_TIMER_MS), -1);
+        } else {
+            EXPECT_EQ(rc, VOK_DRIVER_WAIT);
+            EXPECT_EQ(vokStatistics(0, VOK_STAT_STEP_COUNT), steps);
+        }
+        // vokClose waits first for room to send its QUIT.
+        ASSERT_EQ(vokClose(0), 0);
+        p = pollfd{vokStatistics(0, VOK_STAT_SOCKET), POLLOUT, 0};
+        EXPECT_EQ(poll(&p, 1, 0), 1);
+        EXPECT_EQ(vokStatistics(0, VOK_STAT_WAIT_FOR), 2);
+        vokAbort(0);
+        EXPECT_TRUE(srv.Finish()) << srv.Failures();
+    }
+}
+
+// Sixty-four sessions closed one after another from one thread: each
+// vokClose returns once its QUIT reply is in.
+TEST(Closing, SixtyFourChannelsFromOneThread) {
+    constexpr int kChannels = 64;
+    Settings saved = LibrarySettings;
+    LibrarySettings.MinResponseWait = 1;
+    ASSERT_EQ(vokAttach(kChannels), 1);
+    std::vector<std::unique_ptr<ScriptServer>> servers;
+    for (int i = 0; i < kChannels; ++i) {
+        servers.push_back(std::make_unique<ScriptServer>());
+        servers.back()->Expect("QUIT\r\n").Send("221 bye\r\n").AwaitClose();
+        servers.back()->Start();
+        Channel* ch = ChannelTable[i].Record;
+        CopyText(ch->Server, "127.0.0.1", kNameChars);
+        ch->RemotePort = servers.back()->Port();
+        ch->Protocol = 'S';
+        ASSERT_EQ(StartOperation(ch, kStLocalHost1, false), 0) << i;
+    }
+    LibrarySettings = saved;  // the default gate from here on
+    for (int i = 0; i < kChannels; ++i) EXPECT_EQ(vokClose(i), 0) << i;
+    for (auto& srv : servers) EXPECT_TRUE(srv->Finish()) << srv->Failures();
+    vokRelease();
+    LibrarySettings = saved;
 }
 
 TEST(TextRoutines, SearchesAndNumbers) {
