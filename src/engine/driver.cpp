@@ -308,6 +308,9 @@ int DriverStep(Channel* ch, uint32_t now) {
         return kDriverWait;
     }
     ch->NeedWritable = 0;
+    // The gate is passed (or opened early by the answer it was set for):
+    // it holds back nothing after this step unless the step sets another.
+    OpenGate(ch);
     ch->ThisState = ch->NextState;
     if (ch->ThisState > 0) ++ch->StepCount;
     // A state that repeats because it waits is traced once.
