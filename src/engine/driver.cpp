@@ -289,7 +289,13 @@ bool Arrived(Channel* ch) {
     }
 }
 
-int DriverStep(Channel* ch, uint32_t now) {
+namespace {
+
+// The most one driver call moves through the transport (sent and received)
+// before it hands control back.
+constexpr uint32_t kBurstBytes = 64 * 1024;
+
+int OneStep(Channel* ch, uint32_t now) {
     ch->CommandLine[0] = '\0';
     ch->ReplyBuffer[0] = '\0';
     // The time gate. A state that waits for the server's answer runs as
@@ -331,6 +337,35 @@ int DriverStep(Channel* ch, uint32_t now) {
     ch->PrevState = ch->ThisState;
     ch->ThisState = -1;
     return ch->NextState;
+}
+
+// Whether the line loop just stepped may take its next line in the same
+// call: message data goes on while the socket takes it (unless the caller
+// paces the lines), a response while whole lines wait in the ring.
+bool BurstGoesOn(Channel* ch, uint32_t now) {
+    int32_t next = ch->NextState;
+    if (next != ch->PrevState || !IsLineLoop(next)) return false;
+    if (ch->NextTime != 0 && Before(now, ch->NextTime)) return false;
+    switch (StateAwaits(next)) {
+        case kAwaitNothing:
+            if (LibrarySettings.SendLineDelay > 0) return false;
+            return !ch->NeedWritable || SendRoomHeld(ch) || PollSocket(ch, kPollWritable) == 1;
+        case kAwaitReadable:
+            return RingNews(ch) || TlsHasBuffered(ch);
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+int DriverStep(Channel* ch, uint32_t now) {
+    uint32_t start = ch->TrafficBytes;
+    int rc = OneStep(ch, now);
+    while (rc > 0 && rc != kDriverWait && ch->TrafficBytes - start < kBurstBytes &&
+           BurstGoesOn(ch, now))
+        rc = OneStep(ch, now);
+    return rc;
 }
 
 int DriveToEnd(Channel* ch) {

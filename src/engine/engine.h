@@ -78,8 +78,11 @@ int StartOperation(Channel* ch, State firstState, bool needWritable);
 // burns a core: when a step had to wait it sleeps or polls the socket.
 int DriveToEnd(Channel* ch);
 
-// One driver step on a looked-up channel (vokDriver without the lookup);
-// `now` is the tick the step runs at, read once by the caller.
+// One driver call on a looked-up channel (vokDriver without the lookup);
+// `now` is the tick it runs at, read once by the caller. It takes one step,
+// and goes on with the next in the same call while that one has its data
+// at hand: message lines while the socket takes them (up to 64 KB, not when
+// SendLineDelay paces them), lines of a response already received.
 int DriverStep(Channel* ch, uint32_t now);
 
 // vokAbort's work. From the thread that drives the channel, or when no

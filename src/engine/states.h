@@ -218,6 +218,24 @@ constexpr Await StateAwaits(int32_t s) {
     }
 }
 
+// The states that repeat once per line: message data going out, a
+// multi-line response coming in.
+constexpr bool IsLineLoop(int32_t s) {
+    switch (s) {
+        case kStMemoryBodyLine:
+        case kStFileBodyLine:
+        case kStAttachLine:
+        case kPop3RawBlock:
+        case kPop3RetrLine:
+        case kPop3TopLine:
+        case kPop3UidlLine:
+        case kPop3CapaLine:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Raw command states of an SMTP channel (POP3's are 398 and 399).
 constexpr bool IsSmtpRawState(int32_t s) {
     return s == kStSmtpRaw || s == kStSmtpRawReply;

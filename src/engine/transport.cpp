@@ -54,9 +54,10 @@ void RingAppend(Channel* ch, const char* src, int n) {
 // peer has closed or the receive failed.
 int ReceiveInto(Channel* ch, char* dst, int length) {
     if (ch->Socket == plat::kNoSocket || length <= 0) return -1;
-    if (ch->Tls) return TlsReceive(ch, dst, length);
-    int n = plat::SocketRecv(ch->Socket, dst, length);
-    return n > 0 ? n : -1;
+    int n = ch->Tls ? TlsReceive(ch, dst, length) : plat::SocketRecv(ch->Socket, dst, length);
+    if (n <= 0) return -1;
+    ch->TrafficBytes += static_cast<uint32_t>(n);
+    return n;
 }
 
 bool PollReadable(Channel* ch) {
@@ -342,6 +343,7 @@ bool SendRoomHeld(const Channel* ch) {
 int SendData(Channel* ch, const char* data, int length) {
     if (ch->Socket == plat::kNoSocket) return -plat::kNotSocket;
     if (length <= 0) return 0;
+    ch->TrafficBytes += static_cast<uint32_t>(length);
     if (Gathering(ch) && length <= kSendBufferSize) {
         // Message data, one line per step: gather the lines and send them in
         // blocks, so a large attachment costs a system call per 16 KB rather

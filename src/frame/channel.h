@@ -127,7 +127,9 @@ struct Channel {
     int32_t VerifyResult;
 
     uint8_t NeedWritable;
-    uint8_t HoldSends;  // more message data follows: let the system fill segments
+    uint8_t HoldSends;
+    uint32_t TrafficBytes;  // bytes handed to and taken from the transport (wraps)  // more message
+                            // data follows: let the system fill segments
     int32_t AutoCall;
     int32_t NumberAttachments;
     int32_t BodyFormat;
