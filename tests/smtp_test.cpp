@@ -1085,6 +1085,34 @@ TEST_F(Smtp, ManualDriving) {
                                 "Subject: S\r\n\r\nhi\r\n\r\n.\r\n");
 }
 
+// With AutoCall 0 one vokDriver call takes every line the socket accepts,
+// up to 64 KB of them: a 120 KB attachment (some 2200 base64 lines) takes a
+// handful of calls, and the counters are exact when it is done.
+TEST_F(Smtp, ManualDrivingSendsManyLinesPerCall) {
+    std::string bytes(120000, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7919 >> 3);
+    WriteFile(dir.file("big.bin"), bytes);
+    ScriptServer srv;
+    Greet(srv);
+    Envelope(srv, {"<a@x.com>"});
+    ASSERT_EQ(Connect(srv), 0);
+    vokIntegerParam(0, VOK_AUTO_CALL, 0);
+    ASSERT_EQ(vokSendEmail(0, "<a@x.com>", "", "", "S", "hi", dir.file("big.bin").c_str()), 0);
+    int attachCalls = 0, rc = VOK_DRIVER_WAIT;
+    for (int i = 0; i < 100000 && rc > 0; ++i) {
+        rc = vokDriver(0);
+        if (rc == 265) ++attachCalls;
+        if (rc == VOK_DRIVER_WAIT) plat::SleepMs(1);
+    }
+    EXPECT_EQ(rc, 0);
+    EXPECT_GT(attachCalls, 0);
+    EXPECT_LT(attachCalls, 20);
+    EXPECT_EQ(vokStatistics(0, VOK_STAT_ATTACH_BYTES_READ), 120000);
+    // 2105 base64 lines of 57 bytes (76 characters and CR LF), one of 15.
+    EXPECT_EQ(vokStatistics(0, VOK_STAT_ATTACH_BYTES_SENT), 2105 * 78 + 20 + 2);
+    EXPECT_TRUE(srv.Finish()) << srv.Failures();
+}
+
 // --- Offline form check ---------------------------------------------------------------
 
 TEST(VerifyFormat, Results) {
