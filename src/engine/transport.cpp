@@ -291,6 +291,23 @@ int ReadData(Channel* ch, char* dst, int length) {
     return total;
 }
 
+int ReadArrived(Channel* ch, char* dst, int length) {
+    if (length <= 0) return 0;
+    int n = RingCount(ch);
+    if (n > 0) {
+        if (n > length) n = length;
+        RingTake(ch, dst, n);
+        LogTraffic(ch, "r: ", dst, n);
+    } else {
+        if (!PollReadable(ch)) return 0;
+        n = ReceiveInto(ch, dst, length);
+        if (n <= 0) return -1;
+        LogTraffic(ch, "R: ", dst, n);
+    }
+    ch->NextChar = dst[n];
+    return n;
+}
+
 int ReadLinePiece(Channel* ch, char* dst, int size) {
     if (size < 2) return 0;
     int r = PeekData(ch, dst, size - 1);

@@ -43,6 +43,11 @@ int WaitWritable(Channel* ch, int32_t ms);
 // --- Receiving ------------------------------------------------------------------
 int PeekData(Channel* ch, char* dst, int wanted);
 int ReadData(Channel* ch, char* dst, int length);
+// Takes what has arrived, without waiting: the ring's bytes when it holds
+// any, else one receive of what the socket has (a single readiness poll
+// first). Bytes taken, 0 when none are there, -1 at the connection's end.
+// dst holds one byte more than length.
+int ReadArrived(Channel* ch, char* dst, int length);
 int ReadLinePiece(Channel* ch, char* dst, int size);
 int RingCount(const Channel* ch);
 // Takes what the socket holds (without waiting) into the ring's free room:

@@ -39,7 +39,7 @@ constexpr int kRingSize = 1024;
 constexpr int kSendBufferSize = 16384;
 constexpr int kPathChars = 259;          // a saved attachment's path (Windows' MAX_PATH - 1)
 constexpr int kAttachBufferSize = 8192;  // decoded attachment bytes written at once
-constexpr int kRetrBufferSize = 16384;   // a RETR response is read in blocks this large
+constexpr int kRetrBufferSize = 65536;   // a RETR response is read in blocks this large
 
 struct Channel {
     int32_t Chan;

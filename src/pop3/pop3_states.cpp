@@ -387,10 +387,10 @@ int ReadRetrStatus(Channel* ch, uint32_t now) {
 // that begins with '.' loses that dot (RFC 1939 section 3); a line longer
 // than one reply is passed on in pieces, as ReadLine would.
 int ReadRetrBlock(Channel* ch, uint32_t now) {
-    if (!DataArrived(ch)) return 0;  // the deadline bounds the wait
     char* buf = ch->RetrBuffer;
     int held = ch->RetrHeld;
-    int got = ReadData(ch, buf + held, kRetrBufferSize - held);
+    // Nothing yet: the deadline bounds the wait.
+    int got = ReadArrived(ch, buf + held, kRetrBufferSize - held);
     if (got < 0) {
         // What arrived of a last line still goes to the files.
         ch->RetrHeld = 0;
