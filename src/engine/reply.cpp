@@ -25,13 +25,15 @@ bool IsDigit(char c) {
 int JudgeSmtpLine(const char* line, int n, bool first, int room, int32_t* code) {
     // A line that does not begin with a code is no reply at all.
     if (n < 3 || !IsDigit(line[0]) || !IsDigit(line[1]) || !IsDigit(line[2])) return VOK_SMTP_ERROR;
-    if (first) {
-        int32_t value = ParseDecimal(line);
-        if (code) *code = value;
+    // Only the reader (code given) stops at a refusal's first line; the
+    // readiness check waits for the whole reply, whose later lines a caller
+    // may still read (VRFY).
+    if (first && code) {
+        *code = ParseDecimal(line);
         // 4yz is "not done, try again later" and 5yz "not done" (section
         // 4.2.1): either way the command failed. The code stays in
         // ReplyCode for the caller to tell them apart.
-        if (value >= 400) return VOK_SMTP_ERROR;
+        if (*code >= 400) return VOK_SMTP_ERROR;
     }
     // Every line of a reply, the last included, ends with CR LF; one that
     // stalled without it, or filled the reply's room, is no reply.

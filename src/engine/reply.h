@@ -18,7 +18,7 @@ struct ReplyRule {
     // The verdict on one line of `n` bytes (`room` is what the reply had left
     // for it): kReplyGoesOn, kReplyEnds, or the negative code that fails the
     // reply. `code`, when not null, receives the reply's code from its first
-    // line (`first` set).
+    // line (`first` set); when null only where the reply ends is asked.
     int (*Judge)(const char* line, int n, bool first, int room, int32_t* code);
     // POP3 status lines: the first byte may take ReadWait, and the driver's
     // deadline gives way to that wait. SMTP: the driver's deadline alone.
