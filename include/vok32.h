@@ -34,8 +34,10 @@
  * Blocking. With AutoCall 1 (the default) a network call blocks until its
  * operation ends, bounded by the waits VOK_PARAM_CONNECT_WAIT,
  * VOK_PARAM_MAX_RESPONSE_WAIT, VOK_PARAM_READ_WAIT and
- * VOK_PARAM_WRITE_WAIT. With AutoCall 0 it returns at once and each
- * vokDriver call runs one step, blocking only within that step.
+ * VOK_PARAM_WRITE_WAIT; it waits on the socket, and reads each reply the
+ * moment it has arrived. With AutoCall 0 it returns at once and each
+ * vokDriver call runs one step (or a run of message or response lines at
+ * hand, up to 64 KB), never waiting for the server inside it.
  *
  * Calling convention. On 32-bit Windows the functions use stdcall and are
  * exported from VOK32.dll under their plain names (an import library for
@@ -188,7 +190,8 @@ extern "C" {
  * only those low bits are kept. Times are in milliseconds: a negative time
  * counts as 0 and times are cut at 2^31 - 2 ms. */
 /* MinResponseWait. Library, ms, default 25. Pause after a command (and after
- * starting the connect) before the driver's next step. */
+ * starting the connect) before the driver's next step; a step that reads
+ * the server's reply runs as soon as the whole reply has arrived. */
 #define VOK_PARAM_MIN_RESPONSE_WAIT 1
 #define VOK_MIN_RESPONSE_WAIT VOK_PARAM_MIN_RESPONSE_WAIT
 /* MaxResponseWait. Library, ms, default 25000. Time allowed for a server
@@ -538,7 +541,9 @@ VOK_EXPORT int VOKAPI vokRelease(void);
  * with vokStatistics (VOK_STAT_MESSAGE_COUNT, ...). Returns the next state
  * (> 0), VOK_DRIVER_WAIT (9999) when the step waits for the server, 0 when
  * done or idle, or the failure code of the operation (any negative code
- * above, and -71/-73). A step blocks at most PollSleep ms while it waits. */
+ * above, and -71/-73). A call does not wait for the server: a step that
+ * reads a reply finds it there or returns; VOK_STAT_WAIT_FOR and
+ * VOK_STAT_TIMER_MS tell when the next call can make progress. */
 VOK_EXPORT int VOKAPI vokDriver(int channel);
 
 /* Raw command, polite close (QUIT) and abort of either protocol. */

@@ -224,7 +224,8 @@ const
   // not an error: the step had to wait
   VOK_DRIVER_WAIT = 9999;
   // MinResponseWait. Library, ms, default 25. Pause after a command (and after starting the
-  // connect) before the driver's next step.
+  // connect) before the driver's next step; a step that reads the server's reply runs as soon
+  // as the whole reply has arrived.
   VOK_PARAM_MIN_RESPONSE_WAIT = 1;
   VOK_MIN_RESPONSE_WAIT = VOK_PARAM_MIN_RESPONSE_WAIT;
   // MaxResponseWait. Library, ms, default 25000. Time allowed for a server reply; past it the
@@ -549,7 +550,9 @@ function vokRelease: Integer; {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF};
 // code; the operation's own result is then read with vokStatistics (VOK_STAT_MESSAGE_COUNT,
 // ...). Returns the next state (> 0), VOK_DRIVER_WAIT (9999) when the step waits for the
 // server, 0 when done or idle, or the failure code of the operation (any negative code above,
-// and -71/-73). A step blocks at most PollSleep ms while it waits.
+// and -71/-73). A call does not wait for the server: a step that reads a reply finds it there
+// or returns; VOK_STAT_WAIT_FOR and VOK_STAT_TIMER_MS tell when the next call can make
+// progress.
 function vokDriver(channel: Integer): Integer; {$IFDEF MSWINDOWS}stdcall{$ELSE}cdecl{$ENDIF};
 // vokCommand: sends one command line (CR LF is added) on the open session and reads one reply
 // (its line: vokDebug VOK_DEBUG_LAST_REPLY). Returns 0 when done; -47 for a NULL command; -56

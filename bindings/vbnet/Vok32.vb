@@ -216,7 +216,8 @@ Public Module Vok
     ''' not an error: the step had to wait
     Public Const VOK_DRIVER_WAIT As Integer = 9999
     ''' MinResponseWait. Library, ms, default 25. Pause after a command (and after starting the
-    ''' connect) before the driver's next step.
+    ''' connect) before the driver's next step; a step that reads the server's reply runs as
+    ''' soon as the whole reply has arrived.
     Public Const VOK_PARAM_MIN_RESPONSE_WAIT As Integer = 1
     Public Const VOK_MIN_RESPONSE_WAIT As Integer = VOK_PARAM_MIN_RESPONSE_WAIT
     ''' MaxResponseWait. Library, ms, default 25000. Time allowed for a server reply; past it
@@ -552,8 +553,9 @@ Public Module Vok
     ''' negative code; the operation's own result is then read with vokStatistics
     ''' (VOK_STAT_MESSAGE_COUNT, ...). Returns the next state (> 0), VOK_DRIVER_WAIT (9999) when
     ''' the step waits for the server, 0 when done or idle, or the failure code of the operation
-    ''' (any negative code above, and -71/-73). A step blocks at most PollSleep ms while it
-    ''' waits.
+    ''' (any negative code above, and -71/-73). A call does not wait for the server: a step that
+    ''' reads a reply finds it there or returns; VOK_STAT_WAIT_FOR and VOK_STAT_TIMER_MS tell
+    ''' when the next call can make progress.
     <DllImport(Dll, CallingConvention:=CallingConvention.StdCall, CharSet:=CharSet.Ansi, ExactSpelling:=True)>
     Public Function vokDriver(ByVal channel As Integer) As Integer
     End Function
