@@ -229,6 +229,7 @@ constexpr bool IsLineLoop(int32_t s) {
         case kPop3RetrLine:
         case kPop3TopLine:
         case kPop3UidlLine:
+        case kPop3ListingLine:
         case kPop3CapaLine:
             return true;
         default:

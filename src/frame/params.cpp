@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "codec/text.h"
-#include "engine/engine.h"
 #include "frame/channel.h"
 #include "frame/log.h"
 #include "frame/memory.h"
@@ -192,7 +191,9 @@ extern "C" VOK_EXPORT int VOKAPI vokIntegerParam(int channel, int index, int val
             break;
         case VOK_PARAM_AUTO_CALL:
             ch->AutoCall = value & 1;
-            NoTimers(ch);
+            // Below the engine: its timers are cleared here directly.
+            ch->NextTime = 0;
+            ch->Deadline = 0;
             break;
         case VOK_PARAM_NUMBER_ATTACHMENTS:
             ch->NumberAttachments = value;
