@@ -2,8 +2,6 @@
 // The driver and the transport on the wire: connects, replies, time-outs,
 // the error exit, raw commands, close and abort. Each test scripts a
 // loopback server and checks what crossed the socket and what the log says.
-#include <poll.h>
-
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -19,6 +17,7 @@
 #include "frame/memory.h"
 #include "frame/settings.h"
 #include "helpers.h"
+#include "platform/sockets.h"
 #include "script_server.h"
 
 using namespace vok;
@@ -505,6 +504,10 @@ TEST(Names, DottedQuads) {
 
 // --- Readiness: replies are read the moment they arrive ----------------------------
 
+plat::SocketHandle Handle(int chan) {
+    return static_cast<plat::SocketHandle>(vokStatistics(chan, VOK_STAT_SOCKET));
+}
+
 // One vokDriver call after waiting, the way an application's poll loop
 // would: on the socket for what statistic 32 names, at most for the
 // statistic 33 timer (and never long).
@@ -512,13 +515,11 @@ int PollThenDrive(int chan) {
     int wait = vokStatistics(chan, VOK_STAT_WAIT_FOR);
     int timer = vokStatistics(chan, VOK_STAT_TIMER_MS);
     int ms = timer < 0 || timer > 20 ? 20 : timer;
-    if (wait != 0) {
-        pollfd p{vokStatistics(chan, VOK_STAT_SOCKET),
-                 static_cast<short>(wait == 1 ? POLLIN : POLLOUT), 0};
-        poll(&p, 1, ms);
-    } else if (ms > 0) {
-        poll(nullptr, 0, ms);
-    }
+    if (wait != 0)
+        plat::SocketPoll(Handle(chan),
+                         wait == 1 ? plat::Readiness::Readable : plat::Readiness::Writable, ms);
+    else if (ms > 0)
+        plat::SleepMs(static_cast<uint32_t>(ms));
     return vokDriver(chan);
 }
 
@@ -553,8 +554,7 @@ TEST_F(Wire, ReplyOpensTheTimeGate) {
         ASSERT_EQ(vokCommand(0, "NOOP"), 0);
         EXPECT_EQ(vokDriver(0), c.protocol == 'S' ? 299 : 399);  // sent
         int steps = vokStatistics(0, VOK_STAT_STEP_COUNT);
-        pollfd p{vokStatistics(0, VOK_STAT_SOCKET), POLLIN, 0};
-        if (poll(&p, 1, 0) == 0) {
+        if (plat::SocketPoll(Handle(0), plat::Readiness::Readable, 0) == 0) {
             EXPECT_EQ(vokStatistics(0, VOK_STAT_WAIT_FOR), 1);
             int timer = vokStatistics(0, VOK_STAT_TIMER_MS);
             EXPECT_TRUE(timer > 0 && timer <= 5001) << timer;  // the deadline comes first
@@ -574,8 +574,7 @@ TEST_F(Wire, ReplyOpensTheTimeGate) {
         }
         // vokClose waits first for room to send its QUIT.
         ASSERT_EQ(vokClose(0), 0);
-        p = pollfd{vokStatistics(0, VOK_STAT_SOCKET), POLLOUT, 0};
-        EXPECT_EQ(poll(&p, 1, 0), 1);
+        EXPECT_EQ(plat::SocketPoll(Handle(0), plat::Readiness::Writable, 0), 1);
         EXPECT_EQ(vokStatistics(0, VOK_STAT_WAIT_FOR), 2);
         vokAbort(0);
         EXPECT_TRUE(srv.Finish()) << srv.Failures();
