@@ -224,6 +224,7 @@ constexpr bool IsLineLoop(int32_t s) {
     switch (s) {
         case kStMemoryBodyLine:
         case kStFileBodyLine:
+        case kStRawLine:
         case kStAttachLine:
         case kPop3RawBlock:
         case kPop3RetrLine:
