@@ -257,7 +257,9 @@ TEST_F(Wire, Pop3StatusLines) {
 TEST_F(Wire, ManualDrivingAndTheTimeGate) {
     LibrarySettings.MinResponseWait = 300;
     ScriptServer srv;
-    srv.Expect("NOOP\r\n").Send("250 ok\r\n").AwaitClose();
+    // The reply comes late enough to find the gate still shut (a reply
+    // that is there opens it early).
+    srv.Expect("NOOP\r\n").Stall(150).Send("250 ok\r\n").AwaitClose();
     srv.Start();
     ASSERT_EQ(Connect(srv.Port(), 'S'), 0);
     ASSERT_EQ(vokIntegerParam(0, VOK_AUTO_CALL, 0), 1);
@@ -544,7 +546,7 @@ TEST_F(Wire, ReplyOpensTheTimeGate) {
         SCOPED_TRACE(c.name);
         ScriptServer srv;
         srv.Expect("NOOP\r\n");
-        for (const std::string& piece : c.pieces) srv.Stall(30).Send(piece);
+        for (const std::string& piece : c.pieces) srv.Stall(100).Send(piece);
         srv.AwaitClose();
         srv.Start();
         LibrarySettings.MinResponseWait = 1;
