@@ -428,7 +428,10 @@ int ReadRcptReply(Channel* ch, uint32_t now) {
         ch->ListCursor = ch->BccList;
         return 0;
     }
-    CommandGap(ch, now);
+    // No pause before DATA: the last RCPT reply is in, and nothing in RFC
+    // 5321 asks a client to wait between commands.
+    (void)now;
+    OpenGate(ch);
     GoTo(ch, kStData);
     return 0;
 }
@@ -497,7 +500,9 @@ int SendToHeader(Channel* ch, uint32_t now) {
     if (!LibrarySettings.HideToHeader) {
         int rc = SendAddressField(ch, "To: ", ch->ToList, LibrarySettings.AddressDelimiter);
         if (rc < 0) return WriteFailed(ch, rc);
-        ReplyWait(ch, now);
+        // The server answers nothing before the end of the data, so the
+        // next header line does not wait; the deadline stays.
+        AnswerDeadline(ch, now);
     }
     GoTo(ch, kStFromHeader);
     return 0;
