@@ -696,6 +696,10 @@ TEST_F(Smtp, PipelinedEnvelope) {
         {"all refused, DATA refused",
          "250 ok\r\n550 no a\r\n550 no b\r\n450 no c\r\n554 no recipients\r\n", nullptr, nullptr,
          VOK_SMTP_ERROR, "550 no a\r\n", "", true},
+        {"refusals of several lines",
+         "250 ok\r\n550-no a\r\n550-really\r\n550 no a\r\n550 no b\r\n450-no c\r\n450 later\r\n"
+         "554 no recipients\r\n",
+         nullptr, nullptr, VOK_SMTP_ERROR, "550-no a\r\n", "", true},
         {"all refused, DATA accepted", "250 ok\r\n550 no a\r\n550 no b\r\n550 no c\r\n354 go\r\n",
          ".", "554 no valid recipients", VOK_SMTP_ERROR, "550 no a\r\n", "", true},
     };
@@ -823,8 +827,7 @@ TEST_F(Smtp, EnvelopeSenderAndHeloNameOfTheirOwn) {
         {VOK_PARAM_HELO_NAME, "mx one", VOK_BAD_ADDRESS_CHAR},
         {VOK_PARAM_HELO_NAME, "mx\r\n", VOK_BAD_ADDRESS_CHAR},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(vokStringParam(0, c.index, c.text), c.result) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(vokStringParam(0, c.index, c.text), c.result) << c.text;
     ASSERT_EQ(vokStringParam(0, VOK_PARAM_HELO_NAME, "client.example.org"), 18);
     ASSERT_EQ(vokStringParam(0, VOK_PARAM_ENVELOPE_FROM, "<bounce@example.net>"), 20);
     ScriptServer srv;
@@ -871,8 +874,8 @@ TEST_F(Smtp, PreparedMessagesGoOutAsTheyAre) {
     ASSERT_EQ(Connect(srv), 0);
     ASSERT_EQ(vokIntegerParam(0, VOK_PARAM_RAW_MESSAGE, 1), 1);
     for (const auto& c : cases)
-        EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, "unused", c.message.c_str(),
-                               nullptr),
+        EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, "unused",
+                               c.message.c_str(), nullptr),
                   0);
     EXPECT_EQ(vokSendEmail(0, "<bob@example.org>", nullptr, nullptr, nullptr,
                            ("@" + dir.file("missing.eml")).c_str(), nullptr),

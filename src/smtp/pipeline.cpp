@@ -100,12 +100,36 @@ int EndRefused(Channel* ch, bool inStep) {
     return inStep ? CommandRefused(ch, VOK_SMTP_ERROR) : DriverError(ch, 0, VOK_SMTP_ERROR);
 }
 
+// The reader stops at a refusal's first line. A refusal may have more
+// (RFC 5321 section 4.2.1: "550-..." lines up to "550 ..."), and with
+// replies in flight behind it they would pass for the next command's: they
+// are taken here, up to the line that ends the reply.
+int SkipRestOfReply(Channel* ch) {
+    if (ch->ReplyBuffer[3] != '-') return 0;
+    char line[kLineChars + 2];
+    bool atStart = true;
+    bool lastLine = false;
+    for (int pieces = 0; pieces < 100000; ++pieces) {
+        int32_t wait = LibrarySettings.MaxResponseWait;
+        int n = ReadLine(ch, line, sizeof line, wait, wait);
+        if (n < 0) return VOK_SOCKET_CLOSED;
+        if (n == 0) return VOK_SOCKET_TIMEOUT;
+        if (atStart && (n < 4 || line[3] != '-')) lastLine = true;
+        atStart = line[n - 1] == '\n';  // else the line goes on in the next piece
+        if (lastLine && atStart) return 0;
+    }
+    return VOK_RESPONSE_OVERFLOW;
+}
+
 // One reply of the batch: 1 accepted, 0 nothing yet, 2 refused (4yz, 5yz);
 // anything else has gone through the error exit (negative).
 int BatchReply(Channel* ch) {
     if (!ReplyReady(ch, kSmtpReply)) return 0;
     int rc = ReadSmtpReply(ch);
-    if (rc == VOK_SMTP_ERROR && ch->ReplyCode >= 400) return 2;
+    if (rc == VOK_SMTP_ERROR && ch->ReplyCode >= 400) {
+        rc = SkipRestOfReply(ch);
+        return rc < 0 ? DriverError(ch, 0, rc) : 2;
+    }
     return rc < 0 ? DriverError(ch, 0, rc) : 1;
 }
 
