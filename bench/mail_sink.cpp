@@ -13,6 +13,7 @@
 // CONNECTIONS, or when none has come for 120 s.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <poll.h>
@@ -254,6 +255,11 @@ int main(int argc, char** argv) {
         if (poll(&p, 1, 120000) != 1) break;
         int fd = accept(listener, nullptr, nullptr);
         if (fd < 0) break;
+        // Replies go out as they are made, as a pipelining server's must
+        // (RFC 2920 section 3.2): Nagle would hold each one back until the
+        // client acknowledged the one before.
+        int one = 1;
+        setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         ++live;
         std::thread([fd, ctx, smtp, &tls, &message, &live] {
             Conn c;

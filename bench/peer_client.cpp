@@ -303,6 +303,10 @@ int Fetch(int port, const char* dir) {
 
 int List(int port) {
     if (!Attach(1)) return 3;
+#ifdef VOK_PARAM_LIST_ALL
+    // One LIST and one UIDL for the whole mailbox, as poplib is asked here.
+    vokIntegerParam(0, VOK_PARAM_LIST_ALL, 1);
+#endif
     Timer t;
     if (!Login(port)) return 1;
     int count = vokGetEmailCount(0);

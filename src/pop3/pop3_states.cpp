@@ -153,7 +153,7 @@ int ReadGreeting(Channel* ch, uint32_t now) {
     int rc = AwaitPop3Reply(ch);
     if (rc <= 0) return rc;
     TakeApopTimestamp(ch);
-    ReplyWait(ch, now);
+    AnswerDeadline(ch, now);  // the login goes out at once
     GoTo(ch, Pop3LoginState(ch));
     if (ch->TlsMode == 1 && !ch->Tls) {
         // Login only once the connection is encrypted.

@@ -71,7 +71,8 @@ int StartSession(Channel* ch, uint32_t now) {
 int ReadGreeting(Channel* ch, uint32_t now) {
     int r = Reply(ch);
     if (r <= 0) return r;
-    ReplyWait(ch, now);
+    // HELO goes out at once: the greeting is in, nothing is awaited.
+    AnswerDeadline(ch, now);
     GoTo(ch, kStHello);
     return 0;
 }
