@@ -123,11 +123,12 @@ void ConnectSecurely(Session& session, Security& s, const std::function<int()>& 
                      const char* what, Phase phase) {
     int rc = session.Run(start(), nullptr);
     if (rc == VOK_STARTTLS_REFUSED && s.clearOnLoopback) {
-        // Said even with --quiet, as the warnings of --insecure and --tls
-        // none are: the session is not what --tls auto promises elsewhere.
-        std::fprintf(stderr,
-                     "vokmail: the loopback server offers no STARTTLS; the session "
-                     "stays in clear\n");
+        // A warning also off a terminal (the session is not what --tls auto
+        // promises elsewhere), but --quiet leaves nothing but errors.
+        if (!Out().quiet)
+            std::fprintf(stderr,
+                         "vokmail: the loopback server offers no STARTTLS; the session "
+                         "stays in clear\n");
         s.tlsMode = VOK_TLS_PLAIN;
         vokIntegerParam(kChannel, VOK_TLS_MODE, s.tlsMode);
         rc = session.Run(start(), nullptr);
