@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 
 #include "cli.h"
@@ -256,18 +257,24 @@ std::string ListForHeader(const std::string& list) {
     return out;
 }
 
+// The envelope of a dry run goes to stderr: stdout holds the message alone,
+// for a reader of messages to take as it is.
+void PrintEnvelope(const std::string& envelope, std::initializer_list<const std::string*> lists) {
+    std::string out = "MAIL FROM:" + envelope.substr(envelope.find('<')) + "\n";
+    for (const std::string* list : lists)
+        for (const std::string& item : SplitAddressList(*list))
+            out += "RCPT TO:" + item.substr(item.find('<')) + "\n";
+    std::fputs(out.c_str(), stderr);
+}
+
 void PrintDryRun(const std::string& envelope, const std::string& from, const std::string& to,
                  const std::string& cc, const std::string& bcc, bool hideTo,
                  const std::string& replyTo, const std::string& subject,
                  const std::vector<std::string>& headers, const std::string& body,
                  const std::string& html, const std::vector<std::string>& attachments,
                  size_t inlineCount) {
+    PrintEnvelope(envelope, {&to, &cc, &bcc});
     std::string out;
-    out += "MAIL FROM:" + envelope.substr(envelope.find('<')) + "\n";
-    for (const std::string* list : {&to, &cc, &bcc})
-        for (const std::string& item : SplitAddressList(*list))
-            out += "RCPT TO:" + item.substr(item.find('<')) + "\n";
-    out += "\n";
     char date[96] = "";
     // The Date line the library would write now (it needs a channel).
     if (vokAttach(1) == 1) {
@@ -494,11 +501,8 @@ int RunSend(const ParsedArgs& args) {
     std::string subject = args.Get("subject", raw.subject);
 
     if (args.Has("dry-run") && args.Has("raw")) {
-        std::string out;
-        for (const std::string& item : SplitAddressList(to))
-            out += "RCPT TO:" + item.substr(item.find('<')) + "\n";
-        out = "MAIL FROM:" + envelope.substr(envelope.find('<')) + "\n" + out + "\n" + raw.text;
-        std::fputs(out.c_str(), stdout);
+        PrintEnvelope(envelope, {&to});
+        std::fputs(raw.text.c_str(), stdout);
         return kExitOk;
     }
     if (args.Has("dry-run")) {

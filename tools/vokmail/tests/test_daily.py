@@ -180,7 +180,7 @@ class Daily(unittest.TestCase):
 
     def test_dry_run(self):
         base = ("send", "--dry-run", "--from", "a@b.c")
-        multipart = b"Content-Type: multipart/mixed; boundary=x\n\n--x--\n"
+        multipart = b"Content-Type: multipart/mixed; boundary=x\n\n--x\n\nhi\n--x--\n"
         # arguments, stdin, status, parts of stdout (or stderr when refused)
         cases = [
             (("--to", "d@e.f", "--body", "-"), b"from stdin\n", 0, ["RCPT TO:<d@e.f>", "\nfrom stdin\n"]),
@@ -190,7 +190,7 @@ class Daily(unittest.TestCase):
             (("--cc", "c@e.f, g@e.f"), b"", 0, ["RCPT TO:<g@e.f>", "\nCc: <c@e.f>, <g@e.f>\n"]),
             (("--to", "d@e.f", "--header", "X-A: 1\r\nBcc: x@y.z"), b"", 64, ["no line breaks"]),
             (("--to", "d@e.f", "--inline", "a.gif"), b"", 64, ["--inline goes with --html"]),
-            (("--raw", "-", "--to", "d@e.f"), multipart, 0, ["\n\nContent-Type: multipart/mixed"]),
+            (("--raw", "-", "--to", "d@e.f"), multipart, 0, ["RCPT TO:<d@e.f>", "Content-Type: multipart/mixed"]),
             (("--raw", "-", "-t"), b"To: r@e.f\nSubject: s\n\nhi\n", 0,
              ["RCPT TO:<r@e.f>", "Subject: s\n"]),
         ]
@@ -199,7 +199,13 @@ class Daily(unittest.TestCase):
                 got, out, err = self.vokmail(*base, *args, stdin=stdin)
                 self.assertEqual(got, status, err)
                 for part in parts:
-                    self.assertIn(part, out if status == 0 else err)
+                    # The envelope goes to stderr, the message alone to stdout.
+                    envelope = part.startswith(("RCPT TO:", "MAIL FROM:"))
+                    self.assertIn(part, err if status or envelope else out)
+                if status == 0:
+                    msg = email.message_from_string(out, policy=email.policy.default)
+                    self.assertEqual(msg.defects, [])
+                    self.assertTrue(msg["From"] or msg["Subject"] or msg["Content-Type"], out)
 
     def test_envelope_helo_headers_and_verbose(self):
         server = Scripted("smtp", {})
