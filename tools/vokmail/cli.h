@@ -160,6 +160,10 @@ bool SyncDirectory(const std::string& path);
 // This process's id and the host's name, for Maildir's unique names.
 long ProcessId();
 std::string HostName();
+// A new directory under the temporary directory, readable by this user
+// only: never one that was there before, which another user could have made
+// (or linked) to catch the files written into it. Throws Failure.
+std::string MakePrivateTempDir();
 // True when the file can be read or written by its group or by others.
 bool OpenToOthers(const std::string& path);
 
@@ -229,7 +233,7 @@ class Session {
     // Copies what the library's trace has grown by to stderr (-v, --log -).
     void PumpTrace();
 
-    std::string tracePath_;
+    std::string traceDir_, tracePath_;
     size_t traceOffset_ = 0;
     bool attached_ = false;
     bool quiet_ = false;

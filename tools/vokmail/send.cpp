@@ -133,17 +133,17 @@ bool HasLongLine(const std::string& text) {
 
 // A temporary file removed when the object goes.
 struct TempFile {
-    std::string path;
+    std::string dir, path;
     void Write(const std::string& data) {
-        path =
-            (fs::temp_directory_path() / ("vokmail-body-" + std::to_string(ProcessId()) + ".txt"))
-                .string();
+        dir = MakePrivateTempDir();
+        path = (fs::path(dir) / "body.txt").string();
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out << data;
         if (!out.flush()) throw Failure("cannot write '" + path + "'", kExitCantCreate);
     }
     ~TempFile() {
-        if (!path.empty()) std::remove(path.c_str());
+        std::error_code ec;
+        if (!dir.empty()) fs::remove_all(dir, ec);
     }
 };
 

@@ -274,10 +274,8 @@ Session::Session(const ParsedArgs& args) : start_(Clock::now()) {
     // copied to stderr as it grows.
     std::string log = args.Get("log");
     if (log == "-" || (log.empty() && Out().verbose)) {
-        std::error_code ec;
-        log = (std::filesystem::temp_directory_path(ec) /
-               ("vokmail-trace-" + std::to_string(ProcessId()) + ".log"))
-                  .string();
+        traceDir_ = MakePrivateTempDir();
+        log = (std::filesystem::path(traceDir_) / "trace.log").string();
         tracePath_ = log;
     }
     if (!log.empty() && vokStringParam(kChannel, VOK_LOG_FILE, log.c_str()) < 0)
@@ -289,7 +287,8 @@ Session::~Session() {
     Close();
     vokRelease();
     PumpTrace();
-    if (!tracePath_.empty()) std::remove(tracePath_.c_str());
+    std::error_code ec;
+    if (!traceDir_.empty()) std::filesystem::remove_all(traceDir_, ec);
 }
 
 void Session::PumpTrace() {

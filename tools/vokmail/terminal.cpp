@@ -4,8 +4,10 @@
 // output, the process id. The only file of vokmail that calls the operating
 // system directly.
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <sstream>
 
 #include "cli.h"
@@ -218,6 +220,27 @@ void WriteFileAtomically(const std::string& path, const std::string& data) {
     }
     size_t slash = path.find_last_of("/\\");
     SyncDirectory(slash == std::string::npos ? "." : path.substr(0, slash));
+}
+
+std::string MakePrivateTempDir() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path base = fs::temp_directory_path(ec);
+    if (ec) base = ".";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[48];
+        std::snprintf(name, sizeof name, "vokmail-%ld-%08x", ProcessId(),
+                      static_cast<unsigned>(random()));
+        fs::path dir = base / name;
+        // create_directory makes it new or reports that the name is taken.
+        if (fs::create_directory(dir, ec)) {
+            fs::permissions(dir, fs::perms::owner_all, fs::perm_options::replace, ec);
+            return dir.string();
+        }
+    }
+    throw Failure("cannot create a temporary directory in '" + base.string() + "'",
+                  kExitCantCreate);
 }
 
 }  // namespace vokmail

@@ -4,8 +4,10 @@ failures against loopback sockets. Run by CTest:
 
     python3 test_cli.py VOKMAIL
 """
+import atexit
 import os
 import select
+import shutil
 import socket
 import subprocess
 import sys
@@ -17,6 +19,7 @@ import unittest
 VOKMAIL = None
 RUN_LIMIT = 60  # seconds any one vokmail run may take
 _EMPTY = tempfile.mkdtemp(prefix="vokmail-home-")  # no configuration, no .netrc
+atexit.register(shutil.rmtree, _EMPTY, True)
 
 
 def run(*args, env=None, stdin=subprocess.DEVNULL):

@@ -8,9 +8,11 @@ top, fetch with its attachments, delete). Run by CTest:
 
 VOK_SKIP_INTEGRATION=1 skips it; without the servers it fails.
 """
+import atexit
 import json
 import os
 import random
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -23,6 +25,7 @@ import mailservers  # noqa: E402
 VOKMAIL = None
 SERVERS = None
 EMPTY = tempfile.mkdtemp(prefix="vokmail-home-")  # no configuration, no .netrc
+atexit.register(shutil.rmtree, EMPTY, True)
 RUN_LIMIT = 120
 
 

@@ -5,7 +5,9 @@
 
     python3 test_tls.py VOKMAIL SERVERS
 """
+import atexit
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -16,6 +18,7 @@ VOKMAIL = None
 SERVERS = None
 RUN_LIMIT = 60
 EMPTY = tempfile.mkdtemp(prefix="vokmail-home-")  # no configuration, no .netrc
+atexit.register(shutil.rmtree, EMPTY, True)
 
 
 class Script:
