@@ -136,8 +136,120 @@ struct Headers {
     std::string from, date, subject;
 };
 
+// Bytes of a charset that is ASCII below 128 and one byte per character
+// above, as UTF-8: ISO 8859-1 maps byte to code point (windows-1252 only
+// differs in 128..159, shown as those code points).
+void AppendLatin1(std::string& out, unsigned char c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The text as valid UTF-8: a byte that begins no valid sequence is taken as
+// ISO 8859-1, the usual charset of unlabelled 8-bit header text.
+std::string ValidUtf8(const std::string& text) {
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    size_t n = text.size();
+    for (size_t i = 0; i < n;) {
+        unsigned char c = p[i];
+        size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool ok = len > 0 && i + len <= n && !(len == 2 && c < 0xC2);
+        for (size_t k = 1; ok && k < len; ++k) ok = (p[i + k] & 0xC0) == 0x80;
+        if (ok) {
+            out.append(text, i, len);
+            i += len;
+        } else {
+            AppendLatin1(out, c);
+            ++i;
+        }
+    }
+    return out;
+}
+
+// One encoded word's text (RFC 2047 section 4): "B" is base64, "Q" is
+// quoted-printable with "_" for a space. False when it is neither.
+bool DecodeWordText(char encoding, const std::string& text, std::string* out) {
+    if (encoding == 'B' || encoding == 'b') {
+        std::string bytes(text.size() + 4, '\0');
+        int n = vokDecodeBuffer(text.c_str(), &bytes[0], static_cast<int>(text.size()));
+        if (n < 0) return false;
+        *out = bytes.substr(0, static_cast<size_t>(n));
+        return true;
+    }
+    if (encoding != 'Q' && encoding != 'q') return false;
+    auto hex = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                      : -1;
+    };
+    out->clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_') {
+            *out += ' ';
+        } else if (text[i] == '=' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
+                   hex(text[i + 2]) >= 0) {
+            *out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+            i += 2;
+        } else {
+            *out += text[i];
+        }
+    }
+    return true;
+}
+
+// A header's text for people: encoded words (RFC 2047) in UTF-8, US-ASCII
+// or ISO 8859-1/windows-1252 decoded, the blanks between two adjacent
+// encoded words dropped (section 6.2); words of other charsets stay as
+// written. The result is valid UTF-8.
+std::string DecodeHeaderText(const std::string& value) {
+    std::string out;
+    size_t pos = 0;
+    bool afterWord = false;  // the text so far ends with a decoded word
+    while (pos < value.size()) {
+        size_t start = value.find("=?", pos);
+        if (start == std::string::npos) break;
+        size_t q1 = value.find('?', start + 2);
+        size_t q2 = q1 == std::string::npos ? q1 : value.find('?', q1 + 1);
+        size_t end = q2 == std::string::npos ? q2 : value.find("?=", q2 + 1);
+        if (end == std::string::npos) break;
+        std::string charset = value.substr(start + 2, q1 - start - 2);
+        charset = charset.substr(0, charset.find('*'));  // RFC 2231 language
+        for (char& c : charset) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        std::string decoded;
+        bool known = q2 == q1 + 2 &&
+                     (charset == "utf-8" || charset == "us-ascii" || charset == "iso-8859-1" ||
+                      charset == "windows-1252" || charset == "latin1");
+        if (!known ||
+            !DecodeWordText(value[q1 + 1], value.substr(q2 + 1, end - q2 - 1), &decoded)) {
+            out.append(value, pos, end + 2 - pos);
+            pos = end + 2;
+            afterWord = false;
+            continue;
+        }
+        std::string between = value.substr(pos, start - pos);
+        bool onlyBlanks = between.find_first_not_of(" \t") == std::string::npos;
+        if (!(afterWord && onlyBlanks)) out += between;
+        if (charset == "utf-8" || charset == "us-ascii") {
+            out += decoded;
+        } else {
+            std::string utf8;
+            for (unsigned char c : decoded) AppendLatin1(utf8, c);
+            out += utf8;
+        }
+        pos = end + 2;
+        afterWord = true;
+    }
+    out.append(value, pos, std::string::npos);
+    return ValidUtf8(out);
+}
+
 // From, Date and Subject of a message, read with TOP n 0 (RFC 1939
-// section 7); folded lines are unfolded, encoded words left as they are.
+// section 7); folded lines are unfolded, encoded words decoded.
 Headers ReadHeaders(Session& session, int number) {
     constexpr int kLimit = 64 * 1024;
     session.Must(vokGetEmailLines(kChannel, number, 0, nullptr, kLimit), "reading the header",
@@ -170,6 +282,8 @@ Headers ReadHeaders(Session& session, int number) {
         if (name == "subject") last = &headers.subject;
         if (last) *last = value;
     }
+    for (std::string* text : {&headers.from, &headers.date, &headers.subject})
+        *text = DecodeHeaderText(*text);
     return headers;
 }
 

@@ -253,7 +253,8 @@ class Daily(unittest.TestCase):
                 % (smtp.port, mailservers.USER, mailservers.PASSWORD, pop3.port,
                    mailservers.USER)).encode())
             # The body from stdin, Bcc only, through the default account.
-            got, out, err = self.vokmail("send", "--bcc", "hidden@example.com", "--subject", "s1",
+            got, out, err = self.vokmail("send", "--bcc", "hidden@example.com", "--subject",
+                                         "s1 Grüße – ok",
                                          "--body", "-", "--progress",
                                          stdin=("see\n" + url + "\n").encode())
             self.assertEqual((got, out), (0, ""), err)
@@ -304,6 +305,8 @@ class Daily(unittest.TestCase):
             self.assertEqual([json.loads(line)["number"] for line in out.splitlines()], [3])
             # delete by unique id, without downloading.
             got, out, err = self.vokmail("list", "--account", "pop", "--json")
+            listed = json.loads(out.encode("latin-1").decode("utf-8").splitlines()[0])
+            self.assertEqual(listed["subject"], "s1 Grüße – ok")  # encoded words decoded
             uid = json.loads(out.splitlines()[0])["uid"]
             got, out, err = self.vokmail("delete", "--account", "pop", "--uid", uid)
             self.assertEqual(got, 0, err)
