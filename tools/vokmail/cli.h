@@ -78,7 +78,7 @@ std::string JsonString(const std::string& text);
 
 // --- Options -----------------------------------------------------------------
 
-struct OptionSpec {
+struct OptionDef {
     std::string name;     // without the leading "--"
     std::string metavar;  // empty for a flag that takes no value
     bool repeatable = false;
@@ -101,14 +101,14 @@ class ParsedArgs {
 
   private:
     friend ParsedArgs ParseArgs(const std::vector<std::string>& args,
-                                const std::vector<OptionSpec>& specs);
+                                const std::vector<OptionDef>& defs);
     std::map<std::string, std::vector<std::string>> values_;
 };
 
 // Parses "--name value", "--name=value", flags and positional arguments; "--"
 // ends the options. Throws UsageError for an unknown option, a missing value,
 // a value given to a flag, or a second value of a non-repeatable option.
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& defs);
 
 // A whole decimal number in [low, high]; what names it in the error.
 long ParseNumber(const std::string& text, long low, long high, const std::string& what);
@@ -185,7 +185,7 @@ struct Account {
 // ~/.config/vokmail/config when it exists) and fills the options the command
 // line left out from --account NAME (else the account "default" when the
 // file has one). The account's password stays out of args: PasswordFromAccount.
-void ApplyAccount(ParsedArgs& args, const std::vector<OptionSpec>& specs);
+void ApplyAccount(ParsedArgs& args, const std::vector<OptionDef>& defs);
 // The password the account gives (password, else password_command), or "".
 std::string PasswordFromAccount();
 // The password ~/.netrc ($NETRC) gives for host and user, or "".

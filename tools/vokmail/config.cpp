@@ -103,7 +103,7 @@ const std::map<std::string, std::string>& KeyOptions() {
 
 }  // namespace
 
-void ApplyAccount(ParsedArgs& args, const std::vector<OptionSpec>& specs) {
+void ApplyAccount(ParsedArgs& args, const std::vector<OptionDef>& defs) {
     Account& account = Current();
     std::string path = args.Get("config");
     bool explicitFile = args.Has("config");
@@ -141,8 +141,8 @@ void ApplyAccount(ParsedArgs& args, const std::vector<OptionSpec>& specs) {
     for (const auto& [key, option] : KeyOptions()) {
         auto value = account.values.find(key);
         if (value == account.values.end() || (key == "port" && otherServer)) continue;
-        for (const OptionSpec& spec : specs)
-            if (spec.name == option) args.SetDefault(option, value->second);
+        for (const OptionDef& def : defs)
+            if (def.name == option) args.SetDefault(option, value->second);
     }
 }
 

@@ -12,36 +12,36 @@ namespace vokmail {
 
 namespace {
 
-const std::vector<OptionSpec> kSessionOptions = {
+const std::vector<OptionDef> kSessionOptions = {
     {"log", "FILE"},  {"timeout", "SECONDS"},      {"quiet", "", false, 'q'}, {"help", ""},
     {"progress", ""}, {"verbose", "", false, 'v'}, {"config", "FILE"},        {"account", "NAME"}};
 
-const std::vector<OptionSpec> kSecurityOptions = {{"tls", "MODE"},
-                                                  {"ca-file", "FILE"},
-                                                  {"insecure", ""},
-                                                  {"auth", "METHOD"},
-                                                  {"oauth2-token-env", "VARIABLE"}};
-
-const std::vector<OptionSpec> kMailboxOptions = {{"server", "HOST[:PORT]"},
-                                                 {"port", "PORT"},
-                                                 {"user", "NAME"},
-                                                 {"password", "PASSWORD"},
-                                                 {"password-command", "COMMAND"},
-                                                 {"apop", ""},
-                                                 {"tls", "MODE"},
+const std::vector<OptionDef> kSecurityOptions = {{"tls", "MODE"},
                                                  {"ca-file", "FILE"},
                                                  {"insecure", ""},
                                                  {"auth", "METHOD"},
                                                  {"oauth2-token-env", "VARIABLE"}};
 
+const std::vector<OptionDef> kMailboxOptions = {{"server", "HOST[:PORT]"},
+                                                {"port", "PORT"},
+                                                {"user", "NAME"},
+                                                {"password", "PASSWORD"},
+                                                {"password-command", "COMMAND"},
+                                                {"apop", ""},
+                                                {"tls", "MODE"},
+                                                {"ca-file", "FILE"},
+                                                {"insecure", ""},
+                                                {"auth", "METHOD"},
+                                                {"oauth2-token-env", "VARIABLE"}};
+
 struct Command {
     const char* name;
     int (*run)(const ParsedArgs&);
-    std::vector<OptionSpec> options;
+    std::vector<OptionDef> options;
     const char* help;
 };
 
-std::vector<OptionSpec> Join(std::vector<OptionSpec> a, const std::vector<OptionSpec>& b) {
+std::vector<OptionDef> Join(std::vector<OptionDef> a, const std::vector<OptionDef>& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
@@ -426,8 +426,8 @@ int RunSendmail(const std::vector<std::string>& args) {
             // Anything else is passed on: vokmail's own options, with the
             // value of one that takes a value.
             translated.push_back(arg);
-            for (const OptionSpec& spec : FindCommand("send")->options)
-                if (arg == "--" + spec.name && !spec.metavar.empty() && i + 1 < args.size())
+            for (const OptionDef& def : FindCommand("send")->options)
+                if (arg == "--" + def.name && !def.metavar.empty() && i + 1 < args.size())
                     translated.push_back(args[++i]);
         }
     }

@@ -9,8 +9,8 @@ namespace vokmail {
 
 namespace {
 
-const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name) {
-    for (const OptionSpec& option : specs)
+const OptionDef* FindOption(const std::vector<OptionDef>& defs, const std::string& name) {
+    for (const OptionDef& option : defs)
         if (option.name == name) return &option;
     return nullptr;
 }
@@ -34,7 +34,7 @@ std::vector<std::string> ParsedArgs::All(const std::string& name) const {
     return it == values_.end() ? std::vector<std::string>{} : it->second;
 }
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionDef>& defs) {
     ParsedArgs parsed;
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -51,8 +51,8 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
             parsed.values_["help"].push_back("");
             continue;
         }
-        const OptionSpec* shortOption = nullptr;
-        for (const OptionSpec& option : specs)
+        const OptionDef* shortOption = nullptr;
+        for (const OptionDef& option : defs)
             if (arg.size() == 2 && option.shortName == arg[1]) shortOption = &option;
         if (shortOption) {
             std::string value;
@@ -83,7 +83,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
             name.resize(eq);
             inlineValue = true;
         }
-        const OptionSpec* option = FindSpec(specs, name);
+        const OptionDef* option = FindOption(defs, name);
         if (!option) throw UsageError("unknown option '--" + name + "'");
         if (option->metavar.empty()) {
             if (inlineValue) throw UsageError("option '--" + name + "' takes no value");

@@ -7,17 +7,17 @@
 namespace vokmail {
 namespace {
 
-const std::vector<OptionSpec> kSpecs = {{"server", "HOST"},
-                                        {"port", "PORT"},
-                                        {"to", "ADDRESS", true},
-                                        {"delete", ""},
-                                        {"help", ""},
-                                        {"verbose", "", false, 'v'},
-                                        {"from", "ADDRESS", false, 'f'}};
+const std::vector<OptionDef> kDefs = {{"server", "HOST"},
+                                      {"port", "PORT"},
+                                      {"to", "ADDRESS", true},
+                                      {"delete", ""},
+                                      {"help", ""},
+                                      {"verbose", "", false, 'v'},
+                                      {"from", "ADDRESS", false, 'f'}};
 
 TEST(ParseArgs, ValuesFlagsAndPositionals) {
     ParsedArgs a =
-        ParseArgs({"3", "--server", "mail", "--to=a@b", "--delete", "--to", "c@d", "x"}, kSpecs);
+        ParseArgs({"3", "--server", "mail", "--to=a@b", "--delete", "--to", "c@d", "x"}, kDefs);
     EXPECT_EQ(a.Get("server"), "mail");
     EXPECT_EQ(a.All("to"), (std::vector<std::string>{"a@b", "c@d"}));
     EXPECT_TRUE(a.Has("delete"));
@@ -27,29 +27,29 @@ TEST(ParseArgs, ValuesFlagsAndPositionals) {
 }
 
 TEST(ParseArgs, DoubleDashEndsOptionsAndDashHIsHelp) {
-    ParsedArgs a = ParseArgs({"-h", "--", "--server", "-1"}, kSpecs);
+    ParsedArgs a = ParseArgs({"-h", "--", "--server", "-1"}, kDefs);
     EXPECT_TRUE(a.Has("help"));
     EXPECT_FALSE(a.Has("server"));
     EXPECT_EQ(a.positional, (std::vector<std::string>{"--server", "-1"}));
     // A negative number stays an argument, for the command to refuse.
-    EXPECT_EQ(ParseArgs({"-5"}, kSpecs).positional, (std::vector<std::string>{"-5"}));
+    EXPECT_EQ(ParseArgs({"-5"}, kDefs).positional, (std::vector<std::string>{"-5"}));
     // An empty value given with '=' is a value.
-    EXPECT_TRUE(ParseArgs({"--server="}, kSpecs).Has("server"));
-    EXPECT_EQ(ParseArgs({"--server="}, kSpecs).Get("server", "unset"), "");
+    EXPECT_TRUE(ParseArgs({"--server="}, kDefs).Has("server"));
+    EXPECT_EQ(ParseArgs({"--server="}, kDefs).Get("server", "unset"), "");
 }
 
 TEST(ParseArgs, RefusesWhatItCannotRead) {
-    EXPECT_THROW(ParseArgs({"--nope"}, kSpecs), UsageError);
-    EXPECT_THROW(ParseArgs({"-x"}, kSpecs), UsageError);
-    EXPECT_THROW(ParseArgs({"--server"}, kSpecs), UsageError);      // value missing
-    EXPECT_THROW(ParseArgs({"--delete=yes"}, kSpecs), UsageError);  // flag with a value
-    EXPECT_THROW(ParseArgs({"--port", "1", "--port", "2"}, kSpecs), UsageError);
-    EXPECT_NO_THROW(ParseArgs({"--delete", "--delete"}, kSpecs));
-    EXPECT_THROW(ParseArgs({"-f"}, kSpecs), UsageError);  // short option, value missing
+    EXPECT_THROW(ParseArgs({"--nope"}, kDefs), UsageError);
+    EXPECT_THROW(ParseArgs({"-x"}, kDefs), UsageError);
+    EXPECT_THROW(ParseArgs({"--server"}, kDefs), UsageError);      // value missing
+    EXPECT_THROW(ParseArgs({"--delete=yes"}, kDefs), UsageError);  // flag with a value
+    EXPECT_THROW(ParseArgs({"--port", "1", "--port", "2"}, kDefs), UsageError);
+    EXPECT_NO_THROW(ParseArgs({"--delete", "--delete"}, kDefs));
+    EXPECT_THROW(ParseArgs({"-f"}, kDefs), UsageError);  // short option, value missing
 }
 
 TEST(ParseArgs, ShortNames) {
-    ParsedArgs a = ParseArgs({"-v", "-f", "a@b", "x"}, kSpecs);
+    ParsedArgs a = ParseArgs({"-v", "-f", "a@b", "x"}, kDefs);
     EXPECT_TRUE(a.Has("verbose"));
     EXPECT_EQ(a.Get("from"), "a@b");
     EXPECT_EQ(a.positional, (std::vector<std::string>{"x"}));
@@ -65,18 +65,18 @@ TEST(ParseNumber, RangeAndForm) {
 }
 
 TEST(ParseServer, HostPortForms) {
-    std::vector<OptionSpec> specs = {{"server", "HOST"}, {"port", "PORT"}};
-    ServerAddress s = ParseServer(ParseArgs({"--server", "mail.example.com"}, specs));
+    std::vector<OptionDef> defs = {{"server", "HOST"}, {"port", "PORT"}};
+    ServerAddress s = ParseServer(ParseArgs({"--server", "mail.example.com"}, defs));
     EXPECT_EQ(s.host, "mail.example.com");
     EXPECT_EQ(s.port, 0);
-    s = ParseServer(ParseArgs({"--server", "127.0.0.1:2525"}, specs));
+    s = ParseServer(ParseArgs({"--server", "127.0.0.1:2525"}, defs));
     EXPECT_EQ(s.host, "127.0.0.1");
     EXPECT_EQ(s.port, 2525);
-    s = ParseServer(ParseArgs({"--server", "127.0.0.1:2525", "--port", "26"}, specs));
+    s = ParseServer(ParseArgs({"--server", "127.0.0.1:2525", "--port", "26"}, defs));
     EXPECT_EQ(s.port, 26);
-    EXPECT_THROW(ParseServer(ParseArgs({}, specs)), UsageError);
-    EXPECT_THROW(ParseServer(ParseArgs({"--server", ":25"}, specs)), UsageError);
-    EXPECT_THROW(ParseServer(ParseArgs({"--server", "h:x"}, specs)), UsageError);
+    EXPECT_THROW(ParseServer(ParseArgs({}, defs)), UsageError);
+    EXPECT_THROW(ParseServer(ParseArgs({"--server", ":25"}, defs)), UsageError);
+    EXPECT_THROW(ParseServer(ParseArgs({"--server", "h:x"}, defs)), UsageError);
     // IPv6: bracketed with or without a port, or bare without one.
     struct {
         const char* text;
@@ -85,12 +85,12 @@ TEST(ParseServer, HostPortForms) {
     } const v6[] = {
         {"[::1]:465", "::1", 465}, {"[fe80::1%eth0]", "fe80::1%eth0", 0}, {"::1", "::1", 0}};
     for (const auto& c : v6) {
-        s = ParseServer(ParseArgs({"--server", c.text}, specs));
+        s = ParseServer(ParseArgs({"--server", c.text}, defs));
         EXPECT_EQ(s.host, c.host) << c.text;
         EXPECT_EQ(s.port, c.port) << c.text;
     }
     for (const char* bad : {"[::1", "[]:25", "[::1]25", "[::1]:x"})
-        EXPECT_THROW(ParseServer(ParseArgs({"--server", bad}, specs)), UsageError) << bad;
+        EXPECT_THROW(ParseServer(ParseArgs({"--server", bad}, defs)), UsageError) << bad;
 }
 
 TEST(Addresses, SplitKeepsQuotedAndBracketedCommas) {
